@@ -1,0 +1,5 @@
+#include "service_polling.h"
+
+void StartServicePolling(void)
+{
+}

@@ -1,0 +1,30 @@
+/*
+ * The little the plug-in needs from the operating system, behind one interface:
+ * loading a library by file name, a timer delivered by the host's message
+ * loop, a zero-timeout readiness test of one socket, and zero-filled memory.
+ * unix/ and win/ hold the two implementations.
+ */
+#ifndef ZRK_PLATFORM_H
+#define ZRK_PLATFORM_H
+
+#include <stddef.h>
+
+typedef void (*PlatformSymbol)(void);
+typedef void (*PlatformTimerProc)(void);
+
+/* A handle to the loaded library, or null when it cannot be loaded. */
+void *PlatformLoadLibrary(const char *fileName);
+PlatformSymbol PlatformLookupSymbol(void *library, const char *name);
+
+/* Calls proc every intervalMs on the thread that runs the host's message
+ * loop.  Returns false when no timer could be made. */
+bool PlatformStartTimer(unsigned intervalMs, PlatformTimerProc proc);
+
+/* 1 when the socket has data to read now, 0 when not, -1 on error.  Never
+ * waits. */
+int PlatformSocketReadable(int socket);
+
+void *PlatformAllocZeroed(size_t size);
+void PlatformFree(void *block);
+
+#endif
