@@ -1,6 +1,10 @@
 #include "../host/plugin_main.h"
+#include "service_classes.h"
 
 /* Base class first: the host resolves a superclass by name when a subclass is
  * registered. */
-HostClassDefinition *const kPluginClasses[] = {nullptr};
-const size_t kPluginClassCount = 0;
+HostClassDefinition *const kPluginClasses[] = {
+    &gServiceBaseClass,     &gServiceBrowseClass,         &gServiceResolveClass,
+    &gServiceRegisterClass, &gServiceRegisterRecordClass, &gServiceDomainEnumerationClass,
+};
+const size_t kPluginClassCount = sizeof kPluginClasses / sizeof kPluginClasses[0];

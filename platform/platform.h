@@ -12,6 +12,9 @@
 typedef void (*PlatformSymbol)(void);
 typedef void (*PlatformTimerProc)(void);
 
+/* The file name of the platform's DNS-SD client library. */
+extern const char kPlatformDnsSdLibrary[];
+
 /* A handle to the loaded library, or null when it cannot be loaded. */
 void *PlatformLoadLibrary(const char *fileName);
 PlatformSymbol PlatformLookupSymbol(void *library, const char *name);

@@ -5,6 +5,10 @@
 #include <poll.h>
 #include <stdlib.h>
 
+/* The soname of both Avahi's compatibility library and Apple's client
+ * library. */
+const char kPlatformDnsSdLibrary[] = "libdns_sd.so.1";
+
 void *PlatformLoadLibrary(const char *fileName)
 {
     return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);

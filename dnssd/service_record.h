@@ -1,0 +1,23 @@
+/*
+ * The record of one DNS-SD operation: the class data of every operation
+ * instance, allocated zero-filled by the host inside the instance and freed
+ * with it.
+ */
+#ifndef ZRK_SERVICE_RECORD_H
+#define ZRK_SERVICE_RECORD_H
+
+#include "../host/host_sdk.h"
+#include "dnssd_api.h"
+
+typedef struct ServiceRecord {
+    DNSServiceRef Handle;  /* the open operation, or null */
+    HostInteger Lasterror; /* a DNS-SD code, -1 or 0; host programs read it */
+    DNSRecordRef RecordRef; /* the one extra or registered record, or null */
+} ServiceRecord;
+
+/* Ends the record's operation, if one is open: stops polling it, removes its
+ * record, then deallocates its reference.  Lasterror is left as it is.  Safe
+ * from inside the operation's own reply. */
+void CloseServiceRecord(ServiceRecord *record);
+
+#endif
