@@ -1,4 +1,5 @@
 #include "../host/plugin_main.h"
+#include "../txt/txt_record.h"
 #include "service_classes.h"
 
 /* Base class first: the host resolves a superclass by name when a subclass is
@@ -6,5 +7,6 @@
 HostClassDefinition *const kPluginClasses[] = {
     &gServiceBaseClass,     &gServiceBrowseClass,         &gServiceResolveClass,
     &gServiceRegisterClass, &gServiceRegisterRecordClass, &gServiceDomainEnumerationClass,
+    &gTxtRecordClass,
 };
 const size_t kPluginClassCount = sizeof kPluginClasses / sizeof kPluginClasses[0];

@@ -12,7 +12,7 @@
 /* One stand-in host for the test; its problems fail the test, and at the end
  * every string the plug-in made and every hold it took must be released. */
 class HostTest : public ::testing::Test {
-protected:
+public:
     hostsim::Options options;
     std::unique_ptr<hostsim::Host> host;
     std::vector<std::string> hostFailures;

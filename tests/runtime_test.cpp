@@ -1,0 +1,250 @@
+/*
+ * The DNS-SD runtime against the scripted library: loading, the poll timer,
+ * one reply per operation per tick in start order, and a walk that stays
+ * sound whatever the handlers do inside it.
+ */
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "scripted_dnssd.h"
+#include "support/dnssd_fixture.h"
+
+namespace {
+
+class Runtime : public DnsSdTest {
+public:
+    void TearDown() override
+    {
+        EXPECT_EQ(scripted::Misuses(), std::vector<std::string>{});
+        DnsSdTest::TearDown();
+    }
+
+    /* A browse started on a new instance, its events logged as "name:n". */
+    HostObject StartBrowse(const std::string &name)
+    {
+        HostObject object = host->New("DNSServiceBrowseZRK");
+        host->SetHandler(object, "ServiceBrowse", [this, name](HostObject self, const std::vector<hostsim::Value> &a) {
+            log.push_back(name + ":" + a[3].text.value_or("nil"));
+            auto action = actions.find(name);
+            if (action != actions.end())
+                action->second(self);
+        });
+        EXPECT_TRUE(host->Call(object, "Browse", {Int(0), Str("_test._tcp"), Nil()}).boolean);
+        return object;
+    }
+
+    static DNSServiceRef RefOf(hostsim::Host &host, HostObject object)
+    {
+        return reinterpret_cast<DNSServiceRef>(host.Get(object, "Handle").integer);
+    }
+
+    void Queue(HostObject object, const char *serviceName)
+    {
+        scripted::QueueBrowseReply(RefOf(*host, object), 2, 1, 0, serviceName, "_test._tcp.", "local.");
+    }
+
+    std::vector<std::string> log;
+    std::map<std::string, std::function<void(HostObject)>> actions;
+};
+
+TEST_F(Runtime, DevelopmentEnvironmentLoadsNoLibraryAndStartsNoTimer)
+{
+    Start(false);
+    for (const char *name : {"DNSServiceBaseZRK", "DNSServiceBrowseZRK", "DNSServiceResolveZRK",
+                             "DNSServiceRegisterZRK", "DNSServiceRegisterRecordZRK", "DNSServiceDomainEnumerationZRK",
+                             "TXTRecordZRK"})
+        EXPECT_NE(host->FindClass(name), nullptr) << name;
+    EXPECT_FALSE(Shared("Available").boolean);
+    HostObject object = host->New("DNSServiceBrowseZRK");
+    EXPECT_FALSE(host->Call(object, "Browse", {Int(0), Str("_test._tcp"), Nil()}).boolean);
+    host->RunFor(200);
+    EXPECT_EQ(PollTickCount(), 0u);
+    EXPECT_TRUE(scripted::Calls().empty());
+    host->Release(object);
+}
+
+TEST_F(Runtime, RegistersTheClassesBaseFirst)
+{
+    Start();
+    std::vector<std::string> names;
+    for (const auto &cls : host->Classes())
+        names.push_back(cls->record->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"DNSServiceBaseZRK", "DNSServiceBrowseZRK", "DNSServiceResolveZRK",
+                                               "DNSServiceRegisterZRK", "DNSServiceRegisterRecordZRK",
+                                               "DNSServiceDomainEnumerationZRK", "TXTRecordZRK"}));
+    EXPECT_TRUE(Shared("Available").boolean);
+}
+
+TEST_F(Runtime, ServesOneReplyPerOperationPerTickInStartOrder)
+{
+    Start();
+    HostObject a = StartBrowse("a"), b = StartBrowse("b"), c = StartBrowse("c");
+    for (HostObject object : {c, a, b}) {
+        Queue(object, "1");
+        Queue(object, "2");
+    }
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(log, (std::vector<std::string>{"a:1", "b:1", "c:1"}));
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(log, (std::vector<std::string>{"a:1", "b:1", "c:1", "a:2", "b:2", "c:2"}));
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(log.size(), 6u);
+    EXPECT_EQ(scripted::CallCount("DNSServiceProcessResult"), 6);
+    for (HostObject object : {a, b, c})
+        host->Release(object);
+    EXPECT_TRUE(scripted::LiveRefs().empty());
+    EXPECT_EQ(PollListLength(), 0u);
+}
+
+/* What a handler of the first operation does inside the walk, and what the
+ * rest of that walk and the next one must then deliver. */
+struct WalkCase {
+    const char *name;
+    std::function<void(Runtime &, HostObject self, HostObject later)> action;
+    std::vector<std::string> firstTick;
+    std::vector<std::string> secondTick;
+};
+
+class RuntimeWalk : public Runtime, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RuntimeWalk, StaysSoundWhateverTheHandlerDoes)
+{
+    Start();
+    HostObject a = StartBrowse("a"), b = StartBrowse("b"), c = StartBrowse("c");
+    for (HostObject object : {a, b, c}) {
+        Queue(object, "1");
+        Queue(object, "2");
+    }
+    bool released = false;
+    HostObject started = nullptr;
+    const WalkCase cases[] = {
+        {"closes its own", [](Runtime &t, HostObject self, HostObject) { t.host->Call(self, "Close"); },
+         {"a:1", "b:1", "c:1"}, {"b:2", "c:2"}},
+        {"closes a later one", [](Runtime &t, HostObject, HostObject later) { t.host->Call(later, "Close"); },
+         {"a:1", "b:1"}, {"a:2", "b:2"}},
+        {"lets its instance go",
+         [&released](Runtime &t, HostObject self, HostObject) {
+             t.host->Release(self);
+             released = true;
+         },
+         {"a:1", "b:1", "c:1"}, {"b:2", "c:2"}},
+        {"restarts itself",
+         [](Runtime &t, HostObject self, HostObject) {
+             EXPECT_TRUE(t.host->Call(self, "Browse", {Int(0), Str("_test._tcp"), Nil()}).boolean);
+         },
+         {"a:1", "b:1", "c:1"}, {"b:2", "c:2"}},
+        {"starts a new operation",
+         [&started](Runtime &t, HostObject, HostObject) {
+             started = t.StartBrowse("d");
+             t.Queue(started, "1");
+         },
+         {"a:1", "b:1", "c:1", "d:1"}, {"a:2", "b:2", "c:2"}},
+    };
+    const WalkCase &walk = cases[GetParam()];
+    SCOPED_TRACE(walk.name);
+    bool done = false;
+    actions["a"] = [&](HostObject self) {
+        if (!done) {
+            done = true;
+            walk.action(*this, self, c);
+        }
+    };
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(log, walk.firstTick);
+    log.clear();
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(log, walk.secondTick);
+    if (!released)
+        host->Release(a);
+    EXPECT_FALSE(host->Alive(a));
+    for (HostObject object : {b, c, started})
+        if (object)
+            host->Release(object);
+    EXPECT_TRUE(scripted::LiveRefs().empty());
+    EXPECT_EQ(PollListLength(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RuntimeWalk, ::testing::Range(0, 5));
+
+TEST_F(Runtime, RestartKeepsOneNodeAndClosingAClosedRecordCallsNothing)
+{
+    Start();
+    HostObject object = StartBrowse("a");
+    EXPECT_TRUE(host->Call(object, "Browse", {Int(0), Str("_test._tcp"), Nil()}).boolean);
+    EXPECT_EQ(PollListLength(), 1u);
+    EXPECT_EQ(scripted::LiveRefs().size(), 1u);
+    host->Call(object, "Close");
+    EXPECT_EQ(PollListLength(), 0u);
+    scripted::ClearCalls();
+    host->Call(object, "Close");
+    host->Release(object);
+    EXPECT_TRUE(scripted::Calls().empty());
+}
+
+TEST_F(Runtime, PollsADescriptorAboveTheSelectLimit)
+{
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < 2048)
+        GTEST_SKIP() << "descriptor limit " << limit.rlim_max;
+    limit.rlim_cur = 2048;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    Start();
+    HostObject object = StartBrowse("a");
+    scripted::MoveSocket(RefOf(*host, object), 1500);
+    Queue(object, "high");
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(log, (std::vector<std::string>{"a:high"}));
+    host->Release(object);
+}
+
+TEST_F(Runtime, NestedLoopInAHandlerServesOthersButNeverReentersItsOwn)
+{
+    Start();
+    HostObject a = StartBrowse("a"), b = StartBrowse("b");
+    Queue(a, "1");
+    Queue(a, "2");
+    Queue(b, "1");
+    Queue(b, "2");
+    Queue(b, "3");
+    bool nested = false;
+    actions["a"] = [&](HostObject) {
+        if (nested)
+            return;
+        nested = true;
+        /* As a modal dialog would: a message loop of its own, with ticks. */
+        host->RunUntil([&] { return log.size() >= 3; }, 2000);
+        log.push_back("dialog closed");
+    };
+    ASSERT_TRUE(Tick());
+    /* b's replies came in the nested loop; a's second waited for the outer
+     * walk to leave it. */
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4),
+              (std::vector<std::string>{"a:1", "b:1", "b:2", "dialog closed"}));
+    EXPECT_TRUE(host->RunUntil([&] { return std::count(log.begin(), log.end(), "a:2") == 1; }, 2000));
+    host->Release(a);
+    host->Release(b);
+}
+
+TEST_F(Runtime, ManyOperationsLeaveOnlyTheOpenOnesInTheList)
+{
+    Start();
+    HostObject open[10];
+    for (HostObject &object : open)
+        object = StartBrowse("open");
+    HostObject churn = host->New("DNSServiceBrowseZRK");
+    for (int i = 0; i < 100000; i++) {
+        host->Call(churn, "Browse", {Int(0), Str("_test._tcp"), Nil()});
+        host->Call(churn, "Close");
+        if (i % 1000 == 0)
+            scripted::ClearCalls();
+    }
+    EXPECT_EQ(PollListLength(), 10u);
+    host->Release(churn);
+    for (HostObject object : open)
+        host->Release(object);
+    EXPECT_EQ(PollListLength(), 0u);
+}
+
+}  // namespace
