@@ -1,0 +1,17 @@
+# The daemon stops during a browse: no crash, the loop keeps running, Close
+# works, and once the daemon is back a new Browse works.
+. "$(dirname "$0")/lib.sh"
+start_stack single
+
+bg a browse "$TOOL" --timeout 10 browse _zrke2eback._tcp --again-after 6
+wait_line browse 'Browsing for _zrke2eback._tcp'
+sh "$SCRIPTS/dnssd-netns.sh" stop-daemon "$work/stack" a
+sleep 1
+kill -0 "$pid_browse" || fail "the host program died with the daemon"
+sh "$SCRIPTS/dnssd-netns.sh" start-daemon "$work/stack" a
+cat "$work"/stack/*/*.pid >"$work/daemon-pids"
+bg a pub avahi-publish -s "zrk back again" _zrke2eback._tcp 5003
+wait_line browse 'Browsing again for _zrke2eback._tcp' 10
+wait_line browse 'Add .*  _zrke2eback._tcp.  zrk back again$'
+wait_bg browse || fail "browse exited $?"
+echo "daemon restart during a browse: survived; $(grep -c 'browse error' "$work/browse.log") error replies"
