@@ -1,17 +1,39 @@
 #!/bin/sh
 # Installs, as root on Debian 12, the packages the build and the tests need;
-# asks the package index only when something is missing.
+# asks the package index only when something is missing.  Daemons installed
+# here are never started: they run only inside namespaces the tests make.
 set -eu
-packages="g++ cmake ninja-build pkg-config binutils libglib2.0-dev libgtest-dev
-  libavahi-compat-libdnssd1 libavahi-compat-libdnssd-dev"
+packages="g++ cmake ninja-build pkg-config binutils python3 libglib2.0-dev libgtest-dev
+  libavahi-compat-libdnssd1 libavahi-compat-libdnssd-dev
+  avahi-daemon avahi-utils dbus-daemon dbus-bin iproute2"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-if [ -n "$missing" ]; then
-  echo "installing:$missing"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  # shellcheck disable=SC2086
-  apt-get install -y -qq --no-install-recommends $missing
+[ -n "$missing" ] || exit 0
+echo "installing:$missing"
+
+# Debian's way of telling package scripts not to start services.
+guard=""
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+  chmod +x /usr/sbin/policy-rc.d
+  guard=/usr/sbin/policy-rc.d
 fi
+before=$(pgrep -x avahi-daemon || true)
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+# shellcheck disable=SC2086
+apt-get install -y -qq --no-install-recommends $missing
+[ -z "$guard" ] || rm -f "$guard"
+
+# Should a package script have started a daemon in this namespace anyway, it
+# is ours to stop: its multicast must not reach this machine's network.
+root_ns=$(readlink /proc/1/ns/net)
+for pid in $(pgrep -x avahi-daemon || true); do
+  case " $before " in *" $pid "*) continue ;; esac
+  if [ "$(readlink "/proc/$pid/ns/net")" = "$root_ns" ]; then
+    echo "stopping avahi-daemon $pid started by the install" >&2
+    kill "$pid"
+  fi
+done
