@@ -485,7 +485,7 @@ DNSServiceErrorType DNSSD_CALL DNSServiceEnumerateDomains(DNSServiceRef *sdRef, 
         .Callback("callBack", callBack)
         .Ptr("context", context)
         .Done();
-    DNSServiceRef ref;
+    DNSServiceRef ref = nullptr;
     DNSServiceErrorType err =
         Start("DNSServiceEnumerateDomains", Op::EnumerateDomains, sdRef, callBack != nullptr, context, &ref);
     if (err == kDNSServiceErr_NoError)
@@ -518,7 +518,7 @@ DNSServiceErrorType DNSSD_CALL DNSServiceRegister(DNSServiceRef *sdRef, DNSServi
         .Ptr("context", context)
         .Done();
     /* The published interface lets a registration go without a callback. */
-    DNSServiceRef ref;
+    DNSServiceRef ref = nullptr;
     DNSServiceErrorType err = Start("DNSServiceRegister", Op::Register, sdRef, true, context, &ref);
     if (err == kDNSServiceErr_NoError)
         ref->registerReply = callBack;
@@ -572,7 +572,7 @@ DNSServiceErrorType DNSSD_CALL DNSServiceBrowse(DNSServiceRef *sdRef, DNSService
         .Callback("callBack", callBack)
         .Ptr("context", context)
         .Done();
-    DNSServiceRef ref;
+    DNSServiceRef ref = nullptr;
     DNSServiceErrorType err = Start("DNSServiceBrowse", Op::Browse, sdRef, callBack != nullptr, context, &ref);
     if (err == kDNSServiceErr_NoError)
         ref->browseReply = callBack;
@@ -598,7 +598,7 @@ DNSServiceErrorType DNSSD_CALL DNSServiceResolve(DNSServiceRef *sdRef, DNSServic
         .Callback("callBack", callBack)
         .Ptr("context", context)
         .Done();
-    DNSServiceRef ref;
+    DNSServiceRef ref = nullptr;
     DNSServiceErrorType err = Start("DNSServiceResolve", Op::Resolve, sdRef, callBack != nullptr, context, &ref);
     if (err == kDNSServiceErr_NoError)
         ref->resolveReply = callBack;
@@ -712,7 +712,7 @@ SCRIPTED_EXPORT
 DNSServiceErrorType DNSSD_CALL DNSServiceCreateConnection(DNSServiceRef *sdRef)
 {
     CallRecord("DNSServiceCreateConnection").Ptr("sdRef", sdRef).Done();
-    DNSServiceRef ref;
+    DNSServiceRef ref = nullptr;
     return Start("DNSServiceCreateConnection", Op::Connection, sdRef, true, nullptr, &ref);
 }
 SCRIPTED_SAME_TYPE(DNSServiceCreateConnection);
