@@ -1,0 +1,68 @@
+#include "../platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "library_handle.h"
+
+/* The file name of Apple's DNS-SD client library for Windows. */
+const char kPlatformDnsSdLibrary[] = "dnssd.dll";
+
+bool LibraryHandleLoaded(uintptr_t handle)
+{
+    return handle > 32;
+}
+
+void *PlatformLoadLibrary(const char *fileName)
+{
+    HMODULE library = LoadLibraryA(fileName);
+    return LibraryHandleLoaded(reinterpret_cast<uintptr_t>(library)) ? library : nullptr;
+}
+
+PlatformSymbol PlatformLookupSymbol(void *library, const char *name)
+{
+    return reinterpret_cast<PlatformSymbol>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+/* A thread timer has no window to carry its procedure's argument, so the
+ * one procedure the plug-in starts is kept here. */
+static PlatformTimerProc gTimerProc;
+
+static void CALLBACK TimerTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    gTimerProc();
+}
+
+bool PlatformStartTimer(unsigned intervalMs, PlatformTimerProc proc)
+{
+    /* Without a window the timer belongs to this thread: its WM_TIMER
+     * messages come only through the host's own message loop, nested loops
+     * (a modal dialog) included. */
+    gTimerProc = proc;
+    return SetTimer(nullptr, 0, intervalMs, TimerTick) != 0;
+}
+
+int PlatformSocketReadable(int socket)
+{
+    /* No WSAStartup here: the DNS-SD library that handed out the socket has
+     * made that call, and without a library nothing is ever polled. */
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(static_cast<SOCKET>(socket), &readable);
+    struct timeval now = {0, 0};
+    int ready = select(0, &readable, nullptr, nullptr, &now);
+    if (ready == SOCKET_ERROR)
+        return -1;
+    return ready > 0 && FD_ISSET(static_cast<SOCKET>(socket), &readable) ? 1 : 0;
+}
+
+void *PlatformAllocZeroed(size_t size)
+{
+    return GlobalAlloc(GPTR, size);
+}
+
+void PlatformFree(void *block)
+{
+    if (block)
+        GlobalFree(block);
+}
