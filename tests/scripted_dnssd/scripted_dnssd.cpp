@@ -318,16 +318,25 @@ bool OwnRecord(const char *function, DNSServiceRef ref, DNSRecordRef record)
 DNSServiceRef NewRef(Op op, void *context)
 {
     DNSServiceRef ref = new DnsSdServiceOpaque;
-    if (!SocketPairOpen(&ref->socket)) {
-        fprintf(stderr, "scripted DNS-SD: %s: no socket pair\n", OpName(op));
-        delete ref;
-        return nullptr;
-    }
     ref->op = op;
     ref->context = context;
     St().refs.push_back(ref);
     St().knownRefs.insert(ref);
     return ref;
+}
+
+/* A reference's socket is made when it is first asked for or a reply is
+ * queued: a pair of loopback TCP sockets (Windows) costs far more than a
+ * reference that is started and closed at once. */
+[[maybe_unused]]
+bool HasSocket(DNSServiceRef ref, const char *function)
+{
+    if (ref->socket.readEnd >= 0)
+        return true;
+    if (SocketPairOpen(&ref->socket))
+        return true;
+    fprintf(stderr, "scripted DNS-SD: %s: no socket pair for %p\n", function, (void *)ref);
+    return false;
 }
 
 [[maybe_unused]]
@@ -437,7 +446,7 @@ void Queue(const char *function, DNSServiceRef ref, Op op, Reply reply)
         Fatal("%s: %p is not a live reference", function, (void *)ref);
     if (ref->op != op)
         Fatal("%s: reference %p was made by %s", function, (void *)ref, OpName(ref->op));
-    if (!SocketSignal(&ref->socket))
+    if (!HasSocket(ref, function) || !SocketSignal(&ref->socket))
         Fatal("%s: the socket of reference %p takes no more", function, (void *)ref);
     ref->replies.push_back(std::move(reply));
 }
@@ -618,7 +627,7 @@ int DNSSD_CALL DNSServiceRefSockFD(DNSServiceRef sdRef)
     int64_t result;
     if (Override("DNSServiceRefSockFD", &result))
         return (int)result;
-    return ref->socket.readEnd;
+    return HasSocket(ref, "DNSServiceRefSockFD") ? ref->socket.readEnd : -1;
 }
 SCRIPTED_SAME_TYPE(DNSServiceRefSockFD);
 #endif
@@ -1146,7 +1155,7 @@ void MoveSocket(DNSServiceRef ref, int target)
 {
     if (!IsLive(ref))
         Fatal("MoveSocket: %p is not a live reference", (void *)ref);
-    if (!SocketMoveReadEnd(&ref->socket, target))
+    if (!HasSocket(ref, "MoveSocket") || !SocketMoveReadEnd(&ref->socket, target))
         Fatal("MoveSocket: cannot move the socket of %p to %d", (void *)ref, target);
 }
 

@@ -4,25 +4,21 @@
  * and TXT work are checked here.  Its exports are reached by look-up, as the
  * plug-in reaches them.
  */
-#include <arpa/inet.h>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <functional>
 #include <memory>
 
 #include "scripted_dnssd.h"
+#include "scripted_probe.h"
 
 namespace {
 
 template <typename F>
 F Lookup(const char *name)
 {
-    void *symbol = dlsym(RTLD_DEFAULT, name);
+    void *symbol = ProbeAnyExport(name);
     if (!symbol) {
         ADD_FAILURE() << "no export " << name;
         abort();
@@ -40,13 +36,12 @@ const DNSServiceErrorType kNoSuchKey = -65556;
 
 bool Readable(int fd)
 {
-    struct pollfd p = {fd, POLLIN, 0};
-    return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+    return ProbeReadable(fd);
 }
 
 bool Open(int fd)
 {
-    return fcntl(fd, F_GETFD) != -1;
+    return ProbeOpen(fd);
 }
 
 std::string MisuseText()
@@ -176,6 +171,33 @@ std::string resolvedHost;
 int domainReplies;
 std::string domainSeen;
 
+/* Callbacks are named functions: on 32-bit Windows they must be stdcall,
+ * which a lambda's conversion cannot give. */
+void DNSSD_CALL OnResolve(DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *,
+                          const char *host, uint16_t port, uint16_t txtLen, const unsigned char *txt, void *context)
+{
+    EXPECT_NE(context, nullptr);
+    resolvedHost = host;
+    resolvedPort = port;
+    resolvedTxtLen = txtLen;
+    memcpy(resolvedTxt, txt, txtLen < sizeof resolvedTxt ? txtLen : sizeof resolvedTxt);
+}
+
+void DNSSD_CALL OnDomain(DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *domain, void *)
+{
+    domainReplies++;
+    domainSeen = domain;
+}
+
+void DNSSD_CALL IgnoreResolve(DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *,
+                              const char *, uint16_t, uint16_t, const unsigned char *, void *)
+{
+}
+
+void DNSSD_CALL IgnoreDomain(DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *, void *)
+{
+}
+
 /* Each operation's replies come through its own callback type with every
  * argument intact, and a record's reply through the callback and context
  * given to DNSServiceRegisterRecord for it. */
@@ -183,29 +205,18 @@ TEST(scriptedReplies, EachOperationGetsItsOwnCallbackAndArguments)
 {
     DNSServiceRef resolve = nullptr, domains = nullptr, registered = nullptr;
     int resolveContext = 0, recordCtx = 0;
-    auto onResolve = [](DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *,
-                        const char *host, uint16_t port, uint16_t txtLen, const unsigned char *txt, void *context) {
-        EXPECT_NE(context, nullptr);
-        resolvedHost = host;
-        resolvedPort = port;
-        resolvedTxtLen = txtLen;
-        memcpy(resolvedTxt, txt, txtLen < sizeof resolvedTxt ? txtLen : sizeof resolvedTxt);
-    };
-    auto onDomain = [](DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *domain, void *) {
-        domainReplies++;
-        domainSeen = domain;
-    };
-    ASSERT_EQ(DNSSD(DNSServiceResolve)(&resolve, 0, 0, "x", "_ipp._tcp", "local.", onResolve, &resolveContext), 0);
-    ASSERT_EQ(DNSSD(DNSServiceEnumerateDomains)(&domains, 0x40, 0, onDomain, nullptr), 0);
+    ASSERT_EQ(DNSSD(DNSServiceResolve)(&resolve, 0, 0, "x", "_ipp._tcp", "local.", OnResolve, &resolveContext), 0);
+    ASSERT_EQ(DNSSD(DNSServiceEnumerateDomains)(&domains, 0x40, 0, OnDomain, nullptr), 0);
     /* A registration may go without a callback; its replies then vanish. */
-    ASSERT_EQ(DNSSD(DNSServiceRegister)(&registered, 0, 0, "svc", "_ipp._tcp", nullptr, nullptr, htons(631), 0,
-                                        nullptr, nullptr, nullptr),
+    ASSERT_EQ(DNSSD(DNSServiceRegister)(&registered, 0, 0, "svc", "_ipp._tcp", nullptr, nullptr,
+                                        ProbeNetworkOrder(631), 0, nullptr, nullptr, nullptr),
               0);
     DNSServiceRef connection = Connection();
     DNSRecordRef record = RegisterRecord(connection, &recordCtx);
 
     const std::string txt("\x04" "a=\0b" "\x01z", 7);
-    scripted::QueueResolveReply(resolve, 0, 1, 0, "x._ipp._tcp.local.", "printer.local.", htons(631), txt);
+    scripted::QueueResolveReply(resolve, 0, 1, 0, "x._ipp._tcp.local.", "printer.local.", ProbeNetworkOrder(631),
+                                txt);
     scripted::QueueDomainReply(domains, 0x2, 0, 0, "local.");
     scripted::QueueRegisterReply(registered, 0x2, 0, "svc", "_ipp._tcp.", "local.");
     scripted::QueueRecordReply(connection, record, 0, 0);
@@ -213,7 +224,7 @@ TEST(scriptedReplies, EachOperationGetsItsOwnCallbackAndArguments)
         EXPECT_EQ(DNSSD(DNSServiceProcessResult)(ref), 0);
 
     EXPECT_EQ(resolvedHost, "printer.local.");
-    EXPECT_EQ(resolvedPort, htons(631));
+    EXPECT_EQ(resolvedPort, ProbeNetworkOrder(631));
     ASSERT_EQ(resolvedTxtLen, txt.size());
     EXPECT_EQ(std::string((const char *)resolvedTxt, resolvedTxtLen), txt);
     EXPECT_EQ(domainReplies, 1);
@@ -262,8 +273,8 @@ TEST(scriptedReplies, RecordsEndWithRemovalOrTheirReference)
     DNSRecordRef kept = RegisterRecord(connection, nullptr);
     DNSRecordRef removed = RegisterRecord(connection, nullptr);
     DNSServiceRef registered = nullptr;
-    ASSERT_EQ(DNSSD(DNSServiceRegister)(&registered, 0, 0, nullptr, "_ipp._tcp", nullptr, nullptr, htons(631), 0,
-                                        nullptr, nullptr, nullptr),
+    ASSERT_EQ(DNSSD(DNSServiceRegister)(&registered, 0, 0, nullptr, "_ipp._tcp", nullptr, nullptr,
+                                        ProbeNetworkOrder(631), 0, nullptr, nullptr, nullptr),
               0);
     DNSRecordRef added = nullptr;
     ASSERT_EQ(DNSSD(DNSServiceAddRecord)(registered, &added, 0, 16, 2, "\x01x", 0), 0);
@@ -287,7 +298,9 @@ TEST(scriptedReplies, RecordsEndWithRemovalOrTheirReference)
     EXPECT_TRUE(scripted::Misuses().empty()) << MisuseText();
 }
 
-/* The descriptor moves to the number asked for and keeps working there. */
+/* The descriptor moves to the number asked for and keeps working there.
+ * Windows sockets are handles: there is no number to move one to. */
+#if !defined(_WIN32)
 TEST(scriptedReplies, MovedSocketIsReportedAndStaysLive)
 {
     const int target = 200;
@@ -305,6 +318,7 @@ TEST(scriptedReplies, MovedSocketIsReportedAndStaysLive)
     DNSSD(DNSServiceRefDeallocate)(ref);
     EXPECT_FALSE(Open(target));
 }
+#endif
 
 /* A set result is returned from then on; a failing start makes no reference
  * and leaves the caller's variable alone. */
@@ -315,11 +329,7 @@ TEST(scriptedResults, FailingStartsMakeNoReferenceUntilCleared)
          [](DNSServiceRef *r) { return DNSSD(DNSServiceBrowse)(r, 0, 0, "_a._tcp", nullptr, OnBrowse, nullptr); }},
         {"DNSServiceResolve",
          [](DNSServiceRef *r) {
-             return DNSSD(DNSServiceResolve)(
-                 r, 0, 0, "n", "_a._tcp", "local.",
-                 [](DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *, const char *,
-                    uint16_t, uint16_t, const unsigned char *, void *) {},
-                 nullptr);
+             return DNSSD(DNSServiceResolve)(r, 0, 0, "n", "_a._tcp", "local.", IgnoreResolve, nullptr);
          }},
         {"DNSServiceRegister",
          [](DNSServiceRef *r) {
@@ -328,9 +338,7 @@ TEST(scriptedResults, FailingStartsMakeNoReferenceUntilCleared)
          }},
         {"DNSServiceEnumerateDomains",
          [](DNSServiceRef *r) {
-             return DNSSD(DNSServiceEnumerateDomains)(
-                 r, 0, 0, [](DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char *, void *) {},
-                 nullptr);
+             return DNSSD(DNSServiceEnumerateDomains)(r, 0, 0, IgnoreDomain, nullptr);
          }},
         {"DNSServiceCreateConnection", [](DNSServiceRef *r) { return DNSSD(DNSServiceCreateConnection)(r); }},
     };
@@ -370,8 +378,8 @@ TEST(scriptedCalls, ArgumentsAreRecordedAsPassed)
 {
     char txt[] = "\x04" "a=\0b" "TRAILING";
     DNSServiceRef ref = nullptr;
-    ASSERT_EQ(DNSSD(DNSServiceRegister)(&ref, 0x8, 2, "", "_ipp._tcp", nullptr, "host.local.", htons(8080), 5, txt,
-                                        nullptr, &ref),
+    ASSERT_EQ(DNSSD(DNSServiceRegister)(&ref, 0x8, 2, "", "_ipp._tcp", nullptr, "host.local.",
+                                        ProbeNetworkOrder(8080), 5, txt, nullptr, &ref),
               0);
     txt[1] = 'X'; /* the record is a copy, not the caller's memory */
     std::string plain("\x02k\0", 3);
@@ -386,7 +394,7 @@ TEST(scriptedCalls, ArgumentsAreRecordedAsPassed)
     EXPECT_TRUE(call.IsNull("domain"));
     EXPECT_EQ(call.Data("domain"), std::nullopt);
     EXPECT_EQ(call.Data("host"), "host.local.");
-    EXPECT_EQ(call.Int("port"), htons(8080));
+    EXPECT_EQ(call.Int("port"), ProbeNetworkOrder(8080));
     EXPECT_EQ(call.Int("txtLen"), 5u);
     EXPECT_EQ(call.Data("txtRecord"), std::string("\x04" "a=\0b", 5));
     EXPECT_TRUE(call.IsNull("callBack"));

@@ -4,12 +4,13 @@
  * names the one missing function, or is "ALL"; SCRIPTED_EXPORTS_SUITE keeps
  * the test names of the variants apart.
  */
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "../../platform/platform.h"
 #include "scripted_dnssd.h"
+#include "scripted_probe.h"
 
 namespace {
 
@@ -29,17 +30,18 @@ bool ExpectMissing(const char *name)
     return strcmp(SCRIPTED_EXPECT_MISSING, "ALL") == 0 || strcmp(SCRIPTED_EXPECT_MISSING, name) == 0;
 }
 
-/* Looked up the way the plug-in does: by file name, in the library the
- * process already has. */
+/* The linked variant is the DNS-SD library the process already has, and
+ * loading the platform's file name as the plug-in does finds that same
+ * library rather than another file of the name. */
 TEST(SCRIPTED_EXPORTS_SUITE, VariantLacksExactlyTheFunctionsLeftOut)
 {
-    void *library = dlopen("libdns_sd.so.1", RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(library, nullptr) << "the linked variant is not the libdns_sd.so.1 the process has";
+    void *library = ProbeLoadedDnsSd();
+    ASSERT_NE(library, nullptr) << "the linked variant is not the " << kPlatformDnsSdLibrary << " the process has";
+    EXPECT_EQ(PlatformLoadLibrary(kPlatformDnsSdLibrary), library);
     for (const char *name : kNames) {
-        EXPECT_EQ(dlsym(library, name) == nullptr, ExpectMissing(name)) << name;
-        EXPECT_EQ(dlsym(RTLD_DEFAULT, name) == nullptr, ExpectMissing(name)) << name;
+        EXPECT_EQ(ProbeExport(library, name) == nullptr, ExpectMissing(name)) << name;
+        EXPECT_EQ(ProbeAnyExport(name) == nullptr, ExpectMissing(name)) << name;
     }
-    dlclose(library);
 }
 
 /* The control interface is there in every variant. */
