@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs what is missing, then builds and runs every test twice: a plain
-# build and one under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Installs what is missing, then builds and runs every test: a plain build
+# and one under AddressSanitizer + UndefinedBehaviorSanitizer (unit and
+# end-to-end tests), then the Windows plug-in under Wine.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 sh "$top/scripts/install-deps.sh"
@@ -14,3 +15,4 @@ run() {
 run build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-sanitize -DZRK_SANITIZE=ON
+sh "$top/scripts/test-windows.sh"
