@@ -50,7 +50,8 @@ int PlatformSocketReadable(int socket)
     FD_ZERO(&readable);
     FD_SET(static_cast<SOCKET>(socket), &readable);
     struct timeval now = {0, 0};
-    int ready = select(0, &readable, nullptr, nullptr, &now);
+    /* The first argument is ignored by Winsock; given as POSIX reads it. */
+    int ready = select(socket + 1, &readable, nullptr, nullptr, &now);
     if (ready == SOCKET_ERROR)
         return -1;
     return ready > 0 && FD_ISSET(static_cast<SOCKET>(socket), &readable) ? 1 : 0;
