@@ -157,7 +157,7 @@ struct Host::Entries {
     {
         if (Host *host = Self("REALUnlockString"))
             if (StringBlock *block = host->LiveString(string, "REALUnlockString"))
-                host->ReleaseString(block, "REALUnlockString");
+                host->ReleaseString(block);
     }
     static void LockObject(HostObject object)
     {
@@ -528,9 +528,8 @@ Host::StringBlock *Host::LiveString(HostString string, const char *what)
     return found->second;
 }
 
-void Host::ReleaseString(StringBlock *block, const char *what)
+void Host::ReleaseString(StringBlock *block)
 {
-    (void)what;
     block->released = true;
     delete[] block->storage;
     block->storage = nullptr;
@@ -553,7 +552,7 @@ Value Host::TakeString(HostString string, bool fromResult)
     value.encoding = block->encoding;
     if (fromResult) {
         block->result = true;
-        ReleaseString(block, "result");
+        ReleaseString(block);
     }
     return value;
 }
@@ -623,7 +622,7 @@ Value Host::Invoke(const MethodInfo &method, HostObject object, std::vector<Valu
                  signature.parameters[i].name + ") is " + TypeName(argument.type) + ", declared " +
                  TypeName(declared));
             for (StringBlock *block : made)
-                ReleaseString(block, "argument");
+                ReleaseString(block);
             return Value{};
         }
         Raw r{};
@@ -641,7 +640,7 @@ Value Host::Invoke(const MethodInfo &method, HostObject object, std::vector<Valu
     Raw result = invoker(method.record->routine, raw.data());
     for (StringBlock *block : made)
         if (!block->released)
-            ReleaseString(block, "argument");
+            ReleaseString(block);
         else
             Fail("'" + declaration + "' released a string argument it did not own");
     switch (signature.result) {

@@ -139,7 +139,7 @@ private:
     Instance *Live(HostObject instance, const char *what);
     StringBlock *LiveString(HostString string, const char *what);
     HostString MakeString(const char *bytes, HostInteger length, bool byPlugin);
-    void ReleaseString(StringBlock *block, const char *what);
+    void ReleaseString(StringBlock *block);
     Value TakeString(HostString string, bool fromResult);
     void Unref(Instance *instance);
 
