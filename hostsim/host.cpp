@@ -84,17 +84,6 @@ Value Value::Str(hostsim::Text v)
     return value;
 }
 
-std::string Describe(const Value &value)
-{
-    switch (value.type) {
-    case Type::Void: return "nothing";
-    case Type::Integer: return std::to_string(value.integer);
-    case Type::Boolean: return value.boolean ? "true" : "false";
-    case Type::String: return value.text ? "\"" + *value.text + "\"" : "nil";
-    }
-    return "?";
-}
-
 struct Host::StringBlock {
     HostStringHeader header; /* what the HostString points at */
     char *storage;
@@ -349,7 +338,7 @@ void Host::Register(HostClassDefinition *record)
 
     for (size_t i = 0; i < record->eventCount; i++) {
         HostEventDefinition &event = record->events[i];
-        EventInfo info{(HostInteger)events_.size() + 1, name, {}};
+        EventInfo info{(HostInteger)events_.size() + 1, {}};
         if (!parse("event", event.declaration, info.signature))
             continue;
         std::string key = ShapeKey(info.signature, true);
@@ -471,12 +460,6 @@ void Host::Unref(Instance *instance)
 bool Host::Alive(HostObject object) const
 {
     return instances_.count(object) != 0;
-}
-
-const ClassInfo *Host::ClassOf(HostObject object) const
-{
-    auto found = instances_.find(object);
-    return found == instances_.end() ? nullptr : found->second->cls;
 }
 
 void *Host::ClassData(HostObject object, const std::string &className) const

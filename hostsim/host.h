@@ -37,7 +37,6 @@ struct Value {
     static Value Nil() { return Str(std::nullopt); }
     bool IsNil() const { return type == Type::String && !text; }
 };
-std::string Describe(const Value &value);
 
 struct Options {
     std::set<std::string> missingEntries; /* the resolver answers null */
@@ -52,7 +51,6 @@ struct MethodInfo {
 
 struct EventInfo {
     HostInteger id;
-    std::string className;
     Signature signature;
 };
 
@@ -100,7 +98,6 @@ public:
     /* The host program lets go of its reference. */
     void Release(HostObject instance);
     bool Alive(HostObject instance) const;
-    const ClassInfo *ClassOf(HostObject instance) const;
     void *ClassData(HostObject instance, const std::string &className) const;
 
     Value Call(HostObject instance, const std::string &method, std::vector<Value> arguments = {});
