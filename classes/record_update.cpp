@@ -10,10 +10,11 @@ void UpdateRecord(HostObject self, HostString data, HostInteger ttl)
     if (!gDnsSd.DNSServiceUpdateRecord || !record->Handle)
         return;
     HostText bytes = HostStringText(data);
-    if (bytes.length > 0xFFFF) {
+    if (bytes.length > 0xFFFF || !FitsIn32Bits(ttl)) {
         record->Lasterror = kDNSServiceErr_BadParam;
         return;
     }
+    DnsSdCallGuard guard;
     record->Lasterror = gDnsSd.DNSServiceUpdateRecord(record->Handle, record->RecordRef, 0, (uint16_t)bytes.length,
                                                       bytes.bytes, (uint32_t)ttl);
 }

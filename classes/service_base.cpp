@@ -6,18 +6,20 @@
 #include "../dnssd/poll_list.h"
 #include "../host/host_string.h"
 
-void BeginStart(ServiceRecord *record)
+bool BeginStart(ServiceRecord *record)
 {
     record->Lasterror = -1;
     CloseServiceRecord(record);
+    return DnsSdAvailable();
 }
 
-bool FinishStart(ServiceRecord *record, DNSServiceErrorType result, DNSServiceRef ref)
+bool FinishStart(ServiceRecord *record, DNSServiceErrorType result, DNSServiceRef ref, HostObject self,
+                 PollEndedProc ended)
 {
     if (result != kDNSServiceErr_NoError)
         return false;
     record->Handle = ref;
-    return AddToPollList(record);
+    return AddToPollList(record, self, ended);
 }
 
 static bool Running(HostObject self)
@@ -38,6 +40,7 @@ static HostInteger GetDaemonVersion(void)
         return 0;
     uint32_t version = 0;
     uint32_t size = sizeof version;
+    DnsSdCallGuard guard;
     if (gDnsSd.DNSServiceGetProperty("DaemonVersion", &version, &size) != kDNSServiceErr_NoError)
         return 0;
     return HostIntegerFrom32(version);
@@ -50,12 +53,14 @@ static bool Available(void)
 
 enum { kFullNameBufferSize = 1112 };
 
+/* A nil Service passes no value: DNS-SD then names the type itself.  Nil
+ * regtype and domain read as "". */
 static HostString ConstructFullName(HostString service, HostString regtype, HostString domain)
 {
     if (!gDnsSd.DNSServiceConstructFullName)
         return nullptr;
     char fullName[kFullNameBufferSize] = {0};
-    int result = gDnsSd.DNSServiceConstructFullName(fullName, HostStringText(service).bytes,
+    int result = gDnsSd.DNSServiceConstructFullName(fullName, HostStringValue(service).bytes,
                                                     HostStringText(regtype).bytes, HostStringText(domain).bytes);
     if (result != 0)
         return nullptr;

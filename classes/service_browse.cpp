@@ -19,18 +19,24 @@ static void DNSSD_CALL BrowseReply(DNSServiceRef, DNSServiceFlags flags, uint32_
                  EventText(replyDomain, kHostEncodingUTF8));
 }
 
+/* The browse has ended: the event once more, with the code and nothing else. */
+static void BrowseEnded(HostObject self, DNSServiceErrorType code)
+{
+    BrowseReply(nullptr, 0, 0, code, nullptr, nullptr, nullptr, self);
+}
+
 /* The result is not kept: Lasterror stays -1. */
 static bool Browse(HostObject self, HostInteger interfaceIndex, HostString servicetype, HostString domain)
 {
     ServiceRecord *record = ServiceRecordOf(self);
-    BeginStart(record);
-    if (!servicetype || !gDnsSd.DNSServiceBrowse)
+    if (!BeginStart(record) || !servicetype || !gDnsSd.DNSServiceBrowse)
         return false;
     DNSServiceRef ref = nullptr;
+    DnsSdCallGuard guard;
     DNSServiceErrorType result =
         gDnsSd.DNSServiceBrowse(&ref, 0, (uint32_t)interfaceIndex, HostStringText(servicetype).bytes,
                                 HostStringValue(domain).bytes, BrowseReply, self);
-    return FinishStart(record, result, ref);
+    return FinishStart(record, result, ref, self, BrowseEnded);
 }
 
 static const HostMethodDefinition kMethods[] = {

@@ -17,17 +17,24 @@ static void DNSSD_CALL DomainReply(DNSServiceRef, DNSServiceFlags flags, uint32_
                  EventText(replyDomain, kHostEncodingUTF8));
 }
 
+/* The enumeration has ended: the event once more, with the code and nothing
+ * else. */
+static void DomainsEnded(HostObject self, DNSServiceErrorType code)
+{
+    DomainReply(nullptr, 0, 0, code, nullptr, self);
+}
+
 static bool EnumerateDomains(HostObject self, HostInteger flags, HostInteger interfaceIndex)
 {
     ServiceRecord *record = ServiceRecordOf(self);
-    BeginStart(record);
-    if (!gDnsSd.DNSServiceEnumerateDomains)
+    if (!BeginStart(record) || !gDnsSd.DNSServiceEnumerateDomains)
         return false;
     DNSServiceRef ref = nullptr;
+    DnsSdCallGuard guard;
     DNSServiceErrorType result =
         gDnsSd.DNSServiceEnumerateDomains(&ref, (uint32_t)flags, (uint32_t)interfaceIndex, DomainReply, self);
     record->Lasterror = result;
-    return FinishStart(record, result, ref);
+    return FinishStart(record, result, ref, self, DomainsEnded);
 }
 
 static const HostMethodDefinition kMethods[] = {

@@ -20,14 +20,20 @@ static void DNSSD_CALL RegisterReply(DNSServiceRef, DNSServiceFlags flags, DNSSe
                  EventText(regtype, kHostEncodingUTF8), EventText(domain, kHostEncodingUTF8));
 }
 
+/* The registration has ended: the event once more, with the code and
+ * nothing else. */
+static void RegisterEnded(HostObject self, DNSServiceErrorType code)
+{
+    RegisterReply(nullptr, 0, code, nullptr, nullptr, nullptr, self);
+}
+
 /* Nil name, domain and host leave the choice to DNS-SD's defaults. */
 static bool Register(HostObject self, HostInteger flags, HostInteger interfaceIndex, HostString servicename,
                      HostString servicetype, HostString domain, HostString host, HostInteger port,
                      HostString txtRecord)
 {
     ServiceRecord *record = ServiceRecordOf(self);
-    BeginStart(record);
-    if (!gDnsSd.DNSServiceRegister)
+    if (!BeginStart(record) || !gDnsSd.DNSServiceRegister)
         return false;
     HostText txt = HostStringValue(txtRecord);
     if (!FitsIn16Bits(port) || txt.length > 0xFFFF) {
@@ -39,17 +45,19 @@ static bool Register(HostObject self, HostInteger flags, HostInteger interfaceIn
     uint16_t networkPort;
     memcpy(&networkPort, portBytes, sizeof networkPort);
     DNSServiceRef ref = nullptr;
+    DnsSdCallGuard guard;
     DNSServiceErrorType result = gDnsSd.DNSServiceRegister(
         &ref, (uint32_t)flags, (uint32_t)interfaceIndex, HostStringValue(servicename).bytes,
         HostStringText(servicetype).bytes, HostStringValue(domain).bytes, HostStringValue(host).bytes, networkPort,
         (uint16_t)txt.length, txt.bytes, RegisterReply, self);
     record->Lasterror = result;
-    return FinishStart(record, result, ref);
+    return FinishStart(record, result, ref, self, RegisterEnded);
 }
 
 static void RemoveAddedRecord(ServiceRecord *record)
 {
     if (record->RecordRef && gDnsSd.DNSServiceRemoveRecord) {
+        DnsSdCallGuard guard;
         record->Lasterror = gDnsSd.DNSServiceRemoveRecord(record->Handle, record->RecordRef, 0);
         record->RecordRef = nullptr;
     }
@@ -60,7 +68,7 @@ static void AddRecord(HostObject self, HostInteger rrType, HostString data, Host
 {
     ServiceRecord *record = ServiceRecordOf(self);
     HostText bytes = HostStringText(data);
-    if (!FitsIn16Bits(rrType) || bytes.length > 0xFFFF) {
+    if (!FitsIn16Bits(rrType) || bytes.length > 0xFFFF || !FitsIn32Bits(ttl)) {
         record->Lasterror = kDNSServiceErr_BadParam;
         return;
     }
@@ -69,6 +77,7 @@ static void AddRecord(HostObject self, HostInteger rrType, HostString data, Host
     if (!gDnsSd.DNSServiceAddRecord || !record->Handle)
         return;
     DNSRecordRef added = nullptr;
+    DnsSdCallGuard guard;
     record->Lasterror = gDnsSd.DNSServiceAddRecord(record->Handle, &added, 0, (uint16_t)rrType,
                                                    (uint16_t)bytes.length, bytes.bytes, (uint32_t)ttl);
     if (record->Lasterror == kDNSServiceErr_NoError)

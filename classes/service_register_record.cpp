@@ -15,21 +15,27 @@ static void DNSSD_CALL RecordReply(DNSServiceRef, DNSRecordRef, DNSServiceFlags 
                  HostIntegerFrom32((uint32_t)errorCode));
 }
 
+/* The connection has ended: the event once more, with the code. */
+static void RecordEnded(HostObject self, DNSServiceErrorType code)
+{
+    RecordReply(nullptr, nullptr, 0, code, self);
+}
+
 /* Each call opens a connection of its own; a refused record leaves none
  * open. */
 static bool RegisterRecord(HostObject self, HostInteger flags, HostInteger interfaceIndex, HostString fullname,
                            HostInteger rrtype, HostInteger rrClass, HostString data, HostInteger ttl)
 {
     ServiceRecord *record = ServiceRecordOf(self);
-    BeginStart(record);
-    if (!gDnsSd.DNSServiceRegisterRecord || !gDnsSd.DNSServiceCreateConnection)
+    if (!BeginStart(record) || !gDnsSd.DNSServiceRegisterRecord || !gDnsSd.DNSServiceCreateConnection)
         return false;
     HostText bytes = HostStringText(data);
-    if (!FitsIn16Bits(rrtype) || !FitsIn16Bits(rrClass) || bytes.length > 0xFFFF) {
+    if (!FitsIn16Bits(rrtype) || !FitsIn16Bits(rrClass) || bytes.length > 0xFFFF || !FitsIn32Bits(ttl)) {
         record->Lasterror = kDNSServiceErr_BadParam;
         return false;
     }
     DNSServiceRef connection = nullptr;
+    DnsSdCallGuard guard;
     record->Lasterror = gDnsSd.DNSServiceCreateConnection(&connection);
     if (record->Lasterror != kDNSServiceErr_NoError)
         return false;
@@ -44,7 +50,7 @@ static bool RegisterRecord(HostObject self, HostInteger flags, HostInteger inter
         return false;
     }
     record->RecordRef = registered;
-    return FinishStart(record, result, connection);
+    return FinishStart(record, result, connection, self, RecordEnded);
 }
 
 static const HostMethodDefinition kMethods[] = {

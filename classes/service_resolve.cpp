@@ -22,19 +22,26 @@ static void DNSSD_CALL ResolveReply(DNSServiceRef, DNSServiceFlags flags, uint32
                  EventBytes(txtRecord, (HostInteger)txtLen, kHostEncodingRaw));
 }
 
+/* The resolve has ended: the event once more, with the code and nothing
+ * else. */
+static void ResolveEnded(HostObject self, DNSServiceErrorType code)
+{
+    ResolveReply(nullptr, 0, 0, code, nullptr, nullptr, 0, 0, nullptr, self);
+}
+
 /* The result is not kept: Lasterror stays -1. */
 static bool Resolve(HostObject self, HostInteger interfaceIndex, HostString servicename, HostString servicetype,
                     HostString domain)
 {
     ServiceRecord *record = ServiceRecordOf(self);
-    BeginStart(record);
-    if (!gDnsSd.DNSServiceResolve)
+    if (!BeginStart(record) || !gDnsSd.DNSServiceResolve)
         return false;
     DNSServiceRef ref = nullptr;
+    DnsSdCallGuard guard;
     DNSServiceErrorType result = gDnsSd.DNSServiceResolve(
         &ref, 0, (uint32_t)interfaceIndex, HostStringText(servicename).bytes, HostStringText(servicetype).bytes,
         HostStringText(domain).bytes, ResolveReply, self);
-    return FinishStart(record, result, ref);
+    return FinishStart(record, result, ref, self, ResolveEnded);
 }
 
 static const HostMethodDefinition kMethods[] = {

@@ -14,6 +14,7 @@ void LoadDnsSdLibrary(void)
     gDnsSd.name = reinterpret_cast<name##Fn>(PlatformLookupSymbol(library, #name));
     DNSSD_ENTRIES(DNSSD_LOOKUP)
 #undef DNSSD_LOOKUP
+    PlatformPrepareDnsSdLibrary(library);
 }
 
 bool DnsSdAvailable(void)

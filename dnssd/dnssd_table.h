@@ -6,6 +6,7 @@
 #ifndef ZRK_DNSSD_TABLE_H
 #define ZRK_DNSSD_TABLE_H
 
+#include "../platform/platform.h"
 #include "dnssd_api.h"
 
 /* In look-up order. */
@@ -49,5 +50,18 @@ void LoadDnsSdLibrary(void);
 
 /* True when the entries every operation needs are all present. */
 bool DnsSdAvailable(void);
+
+/* Held across every call that may talk to the DNS-SD daemon: one that went
+ * away cannot end the host's process from inside the library. */
+class DnsSdCallGuard {
+public:
+    DnsSdCallGuard() { PlatformEnterLibraryCall(&call_); }
+    ~DnsSdCallGuard() { PlatformLeaveLibraryCall(&call_); }
+    DnsSdCallGuard(const DnsSdCallGuard &) = delete;
+    DnsSdCallGuard &operator=(const DnsSdCallGuard &) = delete;
+
+private:
+    PlatformLibraryCall call_;
+};
 
 #endif

@@ -12,12 +12,16 @@
  *   after handing it to DNSServiceProcessResult;
  * - closing only clears the node's record; cleared nodes are unlinked and
  *   freed once no walk is under way;
- * - a nested walk skips the node whose reply an outer walk is processing.
+ * - a nested walk skips the node whose reply an outer walk is processing;
+ * - a node whose record is still set after its reply was processed belongs
+ *   to the same open operation: closing or restarting it clears the node.
  */
 typedef struct PollNode {
     struct PollNode *next;
     ServiceRecord *record; /* null once its operation is closed */
-    bool processing;       /* a walk is inside DNSServiceProcessResult for it */
+    HostObject instance;   /* whose record it is */
+    PollEndedProc ended;
+    bool processing; /* a walk is inside DNSServiceProcessResult for it */
 } PollNode;
 
 static PollNode *gHead;
@@ -26,7 +30,7 @@ static int gWalkDepth;
 static bool gHasCleared;
 static unsigned long gTicks;
 
-bool AddToPollList(ServiceRecord *record)
+bool AddToPollList(ServiceRecord *record, HostObject instance, PollEndedProc ended)
 {
     if (!record->Handle)
         return false;
@@ -34,6 +38,8 @@ bool AddToPollList(ServiceRecord *record)
     if (!node)
         return true;
     node->record = record;
+    node->instance = instance;
+    node->ended = ended;
     if (gTail)
         gTail->next = node;
     else
@@ -69,16 +75,33 @@ void RemoveFromPollList(ServiceRecord *record)
         UnlinkClearedNodes();
 }
 
-void PollService(ServiceRecord *record)
+DNSServiceErrorType PollService(ServiceRecord *record)
 {
     DNSServiceRef ref = record->Handle;
     if (!ref || !gDnsSd.DNSServiceRefSockFD || !gDnsSd.DNSServiceProcessResult)
-        return;
+        return kDNSServiceErr_NoError;
     int socket = gDnsSd.DNSServiceRefSockFD(ref);
     if (socket < 0 || PlatformSocketReadable(socket) <= 0)
-        return;
+        return kDNSServiceErr_NoError;
     /* The reply may close the record or free it with its instance. */
-    gDnsSd.DNSServiceProcessResult(ref);
+    DnsSdCallGuard guard;
+    return gDnsSd.DNSServiceProcessResult(ref);
+}
+
+/* A reference whose reply fails stays readable and fails again on every
+ * call (Apple's library then answers each call on it with an error, and
+ * after enough of them sleeps a second per call): the operation is over.
+ * It is closed first, so that nothing polls it again, whatever the handler
+ * then does. */
+static void EndOperation(PollNode *node, DNSServiceErrorType code)
+{
+    ServiceRecord *record = node->record;
+    HostObject instance = node->instance;
+    PollEndedProc ended = node->ended;
+    CloseServiceRecord(record);
+    record->Lasterror = code;
+    if (ended)
+        ended(instance, code);
 }
 
 void PollTimerProc(void)
@@ -89,8 +112,10 @@ void PollTimerProc(void)
         if (!node->record || node->processing)
             continue;
         node->processing = true;
-        PollService(node->record);
+        DNSServiceErrorType result = PollService(node->record);
         node->processing = false;
+        if (result != kDNSServiceErr_NoError && node->record)
+            EndOperation(node, result);
     }
     if (--gWalkDepth == 0 && gHasCleared)
         UnlinkClearedNodes();

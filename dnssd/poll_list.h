@@ -1,7 +1,9 @@
 /*
  * The poll list: the records of every open operation, in the order their
  * operations started.  Each timer tick walks it and lets every record whose
- * socket has a reply waiting process exactly one.
+ * socket has a reply waiting process exactly one.  An operation whose reply
+ * cannot be processed (its daemon went away) has ended: it is closed and its
+ * instance told once.
  */
 #ifndef ZRK_POLL_LIST_H
 #define ZRK_POLL_LIST_H
@@ -10,10 +12,14 @@
 
 #include "service_record.h"
 
-/* Starts polling an open record.  False when the record has no operation;
- * true otherwise, even when no memory could be had for it (the operation then
- * stays open but is never polled). */
-bool AddToPollList(ServiceRecord *record);
+/* Tells the instance that its operation ended with code, after the record
+ * was closed: the operation's own event, carrying the code. */
+typedef void (*PollEndedProc)(HostObject instance, DNSServiceErrorType code);
+
+/* Starts polling an open record of instance.  False when the record has no
+ * operation; true otherwise, even when no memory could be had for it (the
+ * operation then stays open but is never polled). */
+bool AddToPollList(ServiceRecord *record, HostObject instance, PollEndedProc ended);
 
 /* Stops polling the record. */
 void RemoveFromPollList(ServiceRecord *record);
@@ -21,8 +27,9 @@ void RemoveFromPollList(ServiceRecord *record);
 /* One timer tick. */
 void PollTimerProc(void);
 
-/* Processes one waiting reply of the record, if its socket has one. */
-void PollService(ServiceRecord *record);
+/* Processes one waiting reply of the record, if its socket has one.  The
+ * library's result: 0 also when nothing was waiting. */
+DNSServiceErrorType PollService(ServiceRecord *record);
 
 /* For the runtime's own tests: nodes held, and ticks so far. */
 size_t PollListLength(void);

@@ -25,9 +25,9 @@ static_assert(sizeof(void *) != 4 || (offsetof(ServiceRecord, Handle) == 0 &&
               "the 32-bit instance data layout");
 #endif
 
-/* Ends the record's operation, if one is open: stops polling it, removes its
- * record, then deallocates its reference.  Lasterror is left as it is.  Safe
- * from inside the operation's own reply. */
+/* Ends the record's operation, if one is open: stops polling it and
+ * deallocates its reference, which takes its record with it.  Lasterror is
+ * left as it is.  Safe from inside the operation's own reply. */
 void CloseServiceRecord(ServiceRecord *record);
 
 #endif

@@ -1,8 +1,9 @@
 /*
  * The little the plug-in needs from the operating system, behind one interface:
  * loading a library by file name, a timer delivered by the host's message
- * loop, a zero-timeout readiness test of one socket, and zero-filled memory.
- * unix/ and win/ hold the two implementations.
+ * loop, a zero-timeout readiness test of one socket, zero-filled memory, and
+ * calls into the DNS-SD library that cannot end the host's process.  unix/
+ * and win/ hold the two implementations.
  */
 #ifndef ZRK_PLATFORM_H
 #define ZRK_PLATFORM_H
@@ -18,6 +19,19 @@ extern const char kPlatformDnsSdLibrary[];
 /* A handle to the loaded library, or null when it cannot be loaded. */
 void *PlatformLoadLibrary(const char *fileName);
 PlatformSymbol PlatformLookupSymbol(void *library, const char *name);
+
+/* Whatever the loaded DNS-SD library needs before its first reference is
+ * made. */
+void PlatformPrepareDnsSdLibrary(void *library);
+
+/* Brackets a call into the DNS-SD library that may write to its daemon's
+ * socket: a daemon that went away must not end the host's process with a
+ * signal.  Calls may nest; the state lives on the caller's stack. */
+typedef struct PlatformLibraryCall {
+    bool guarded; /* this bracket changed the thread's signal state */
+} PlatformLibraryCall;
+void PlatformEnterLibraryCall(PlatformLibraryCall *call);
+void PlatformLeaveLibraryCall(const PlatformLibraryCall *call);
 
 /* Calls proc every intervalMs on the thread that runs the host's message
  * loop.  Returns false when no timer could be made. */

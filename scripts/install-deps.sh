@@ -29,7 +29,8 @@ apt-get install -y -qq --no-install-recommends $missing
 
 # Should a package script have started a daemon in this namespace anyway, it
 # is ours to stop: its multicast must not reach this machine's network.
-root_ns=$(readlink /proc/1/ns/net)
+# The namespace this script runs in (PID 1's links may be unreadable).
+root_ns=$(readlink /proc/self/ns/net)
 for pid in $(pgrep -x avahi-daemon || true); do
   case " $before " in *" $pid "*) continue ;; esac
   if [ "$(readlink "/proc/$pid/ns/net")" = "$root_ns" ]; then

@@ -271,6 +271,40 @@ TEST_F(Classes, OutOfRangeValuesAreRefusedWithBadParam)
     ReleaseAll();
 }
 
+/* A ttl is 32 unsigned bits: anything else is refused, never cut. */
+TEST_F(Classes, TtlsOutsideThirtyTwoBitsAreRefusedWithBadParam)
+{
+    std::vector<HostInteger> bad = {-1};
+    if (sizeof(HostInteger) > 4)
+        bad.push_back((HostInteger)((1LL << 32) + 120));
+    HostObject reg = Make("DNSServiceRegisterZRK");
+    ASSERT_TRUE(Register(reg, 80));
+    HostObject record = Make("DNSServiceRegisterRecordZRK");
+    ASSERT_TRUE(kStarts[4].start(*host, record));
+    scripted::ClearCalls();
+    for (HostInteger ttl : bad) {
+        SCOPED_TRACE(ttl);
+        host->Call(reg, "AddRecord", {Int(16), Str("x"), Int(ttl)});
+        EXPECT_EQ(Lasterror(reg), -65540);
+        for (HostObject object : {reg, record}) {
+            host->Set(object, "Lasterror", Int(0));
+            host->Call(object, "UpdateRecord", {Str("x"), Int(ttl)});
+            EXPECT_EQ(Lasterror(object), -65540);
+        }
+        HostObject refused = Make("DNSServiceRegisterRecordZRK");
+        EXPECT_FALSE(host->Call(refused, "RegisterRecord",
+                                {Int(0), Int(0), Str("h.local."), Int(1), Int(1), Str("x"), Int(ttl)})
+                         .boolean);
+        EXPECT_EQ(Lasterror(refused), -65540);
+    }
+    EXPECT_TRUE(scripted::Calls().empty());
+    /* The largest ttl travels whole. */
+    host->Call(reg, "AddRecord", {Int(16), Str("x"), Int((HostInteger)0xFFFFFFFFu)});
+    EXPECT_EQ(Lasterror(reg), 0);
+    EXPECT_EQ(scripted::Calls("DNSServiceAddRecord").at(0).Int("ttl"), 0xFFFFFFFFu);
+    ReleaseAll();
+}
+
 TEST_F(Classes, AddedRecordIsReplacedUpdatedAndRemoved)
 {
     HostObject reg = Make("DNSServiceRegisterZRK");
@@ -297,6 +331,16 @@ TEST_F(Classes, AddedRecordIsReplacedUpdatedAndRemoved)
 
     host->Call(reg, "RemoveRecord");
     EXPECT_EQ(Lasterror(reg), 0);
+    EXPECT_EQ(scripted::LiveRecordCount(), 0);
+
+    /* Closing deallocates the registration, which takes its added record
+     * with it: the record is not removed on its own first. */
+    host->Call(reg, "AddRecord", {Int(16), Str("third"), Int(60)});
+    ASSERT_EQ(scripted::LiveRecordCount(), 1);
+    scripted::ClearCalls();
+    host->Call(reg, "Close");
+    EXPECT_EQ(scripted::CallCount("DNSServiceRemoveRecord"), 0);
+    EXPECT_EQ(scripted::CallCount("DNSServiceRefDeallocate"), 1);
     EXPECT_EQ(scripted::LiveRecordCount(), 0);
     ReleaseAll();
 }
@@ -329,9 +373,11 @@ TEST_F(Classes, RegisteredRecordIsUpdatedAndItsReplyDelivered)
     scripted::QueueRecordReply(RefOf(record), registered, 0, -65548);
     ASSERT_TRUE(WaitFor(record, 1));
     EXPECT_EQ(events[0][1].integer, -65548);
+    /* Deallocating the connection takes the record with it. */
     host->Call(record, "Close");
-    EXPECT_EQ(scripted::CallCount("DNSServiceRemoveRecord"), 1); /* the record, then the connection */
+    EXPECT_EQ(scripted::CallCount("DNSServiceRemoveRecord"), 0);
     EXPECT_TRUE(scripted::LiveRefs().empty());
+    EXPECT_EQ(scripted::LiveRecordCount(), 0);
     ReleaseAll();
 }
 
@@ -421,6 +467,9 @@ TEST_F(Classes, SharedMethods)
     ASSERT_TRUE(name.text.has_value());
     EXPECT_EQ(name.encoding, (uint32_t)kHostEncodingUTF8);
     EXPECT_EQ(scripted::Calls("DNSServiceConstructFullName").at(0).Data("service"), "Caf\xc3\xa9");
+    /* A nil Service is no value: DNS-SD then names the type itself. */
+    EXPECT_EQ(Shared("ConstructFullName", {Nil(), Str("_t._tcp"), Str("local")}).text, "_t._tcp.local.");
+    EXPECT_TRUE(scripted::Calls("DNSServiceConstructFullName").at(1).IsNull("service"));
     scripted::SetResult("DNSServiceConstructFullName", -1);
     EXPECT_TRUE(Shared("ConstructFullName", {Str("a"), Str("_t._tcp"), Str("local")}).IsNil());
 }

@@ -106,6 +106,28 @@ TEST_F(TxtCalls, SetValuePassesNullForNilAndRefusesValuesPast255Bytes)
     host->Call(txt, "RemoveValue", {Str("zz")});
 }
 
+/* No TXT record holds a key past one item's 255 bytes, or a NUL inside a key
+ * (the library would read a shorter key): every method answers such a key
+ * itself, and a 255-byte key still reaches the library. */
+TEST_F(TxtCalls, KeysNoRecordCanHoldNeverReachTheLibrary)
+{
+    const hostsim::Value record = Str(std::string("" "a=1", 4));
+    for (const std::string &key : {std::string(256, 'k'), std::string("a\0b", 3), std::string("a\0", 2)}) {
+        SCOPED_TRACE(key.size());
+        EXPECT_FALSE(host->Call(txt, "ContainsKey", {Str(key)}).boolean);
+        EXPECT_TRUE(host->Call(txt, "Value", {Str(key)}).IsNil());
+        EXPECT_EQ(host->Call(txt, "SetValue", {Str(key), Str("v")}).integer, -65549);
+        host->Call(txt, "RemoveValue", {Str(key)});
+        EXPECT_FALSE(host->CallShared("TXTRecordZRK", "ContainsKey", {record, Str(key)}).boolean);
+        EXPECT_TRUE(host->CallShared("TXTRecordZRK", "Value", {record, Str(key)}).IsNil());
+    }
+    for (const char *entry : {"TXTRecordContainsKey", "TXTRecordGetValuePtr", "TXTRecordSetValue",
+                              "TXTRecordRemoveValue"})
+        EXPECT_EQ(scripted::CallCount(entry), 0) << entry;
+    host->Call(txt, "ContainsKey", {Str(std::string(255, 'k'))});
+    EXPECT_EQ(scripted::Calls("TXTRecordContainsKey").at(0).Data("key"), std::string(255, 'k'));
+}
+
 TEST_F(TxtCalls, SharedMethodsRefuseRecordsPastTheSixteenBitLength)
 {
     const std::string huge(65536, '\x01');

@@ -1,5 +1,7 @@
 #include "txt_record.h"
 
+#include <string.h>
+
 #include "../dnssd/dnssd_table.h"
 #include "../host/class_data.h"
 #include "../host/host_string.h"
@@ -26,7 +28,7 @@ static bool InstanceBytes(HostObject self, TxtBytes *out)
     return true;
 }
 
-enum { kMaxTxtLength = 0xFFFF, kMaxTxtValueLength = 0xFF, kKeyBufferSize = 300 };
+enum { kMaxTxtLength = 0xFFFF, kMaxTxtKeyLength = 0xFF, kMaxTxtValueLength = 0xFF, kKeyBufferSize = 300 };
 
 /* A record longer than DNS-SD's 16-bit length would be read as another
  * record: refused. */
@@ -40,20 +42,34 @@ static bool SharedBytes(HostString txtRecord, TxtBytes *out)
     return true;
 }
 
+/* A key no TXT record can hold: longer than one item, or with a NUL inside
+ * (which would make the library see a different, shorter key).  Such a key
+ * never reaches the library, some of whose checks stop the process. */
+static bool TxtKey(HostString key, const char **text)
+{
+    HostText bytes = HostStringText(key);
+    if (bytes.length > kMaxTxtKeyLength || strlen(bytes.bytes) != bytes.length)
+        return false;
+    *text = bytes.bytes;
+    return true;
+}
+
 static bool ReadContainsKey(TxtBytes txt, HostString key)
 {
-    if (!gDnsSd.TXTRecordContainsKey)
+    const char *text;
+    if (!gDnsSd.TXTRecordContainsKey || !TxtKey(key, &text))
         return false;
-    return gDnsSd.TXTRecordContainsKey(txt.length, txt.bytes, HostStringText(key).bytes) != 0;
+    return gDnsSd.TXTRecordContainsKey(txt.length, txt.bytes, text) != 0;
 }
 
 /* Nil for an absent key, a key without a value and an empty value alike. */
 static HostString ReadValue(TxtBytes txt, HostString key)
 {
-    if (!gDnsSd.TXTRecordGetValuePtr)
+    const char *text;
+    if (!gDnsSd.TXTRecordGetValuePtr || !TxtKey(key, &text))
         return nullptr;
     uint8_t valueLength = 0;
-    const void *value = gDnsSd.TXTRecordGetValuePtr(txt.length, txt.bytes, HostStringText(key).bytes, &valueLength);
+    const void *value = gDnsSd.TXTRecordGetValuePtr(txt.length, txt.bytes, text, &valueLength);
     return BuildHostString(value, valueLength, kHostEncodingASCII);
 }
 
@@ -105,16 +121,17 @@ static HostInteger SetValue(HostObject self, HostString key, HostString value)
     if (!gDnsSd.TXTRecordSetValue)
         return -1;
     HostText bytes = HostStringValue(value);
-    if (bytes.length > kMaxTxtValueLength)
+    const char *text;
+    if (bytes.length > kMaxTxtValueLength || !TxtKey(key, &text))
         return kDNSServiceErr_Invalid;
-    return gDnsSd.TXTRecordSetValue(TxtObjectOf(self), HostStringText(key).bytes, (uint8_t)bytes.length,
-                                    bytes.bytes);
+    return gDnsSd.TXTRecordSetValue(TxtObjectOf(self), text, (uint8_t)bytes.length, bytes.bytes);
 }
 
 static void RemoveValue(HostObject self, HostString key)
 {
-    if (gDnsSd.TXTRecordRemoveValue)
-        gDnsSd.TXTRecordRemoveValue(TxtObjectOf(self), HostStringText(key).bytes);
+    const char *text;
+    if (gDnsSd.TXTRecordRemoveValue && TxtKey(key, &text))
+        gDnsSd.TXTRecordRemoveValue(TxtObjectOf(self), text);
 }
 
 static HostInteger Length(HostObject self)

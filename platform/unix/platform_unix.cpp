@@ -3,7 +3,12 @@
 #include <dlfcn.h>
 #include <glib.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <time.h>
+
+#include "avahi_allocator.h"
 
 /* The soname of both Avahi's compatibility library and Apple's client
  * library. */
@@ -17,6 +22,38 @@ void *PlatformLoadLibrary(const char *fileName)
 PlatformSymbol PlatformLookupSymbol(void *library, const char *name)
 {
     return reinterpret_cast<PlatformSymbol>(dlsym(library, name));
+}
+
+void PlatformPrepareDnsSdLibrary(void *library)
+{
+    InstallZeroFillingAvahiAllocator(library);
+}
+
+/* A client library that writes to its daemon's closed socket raises SIGPIPE,
+ * whose default action ends the process.  The signal is blocked for this
+ * thread during the call, and one raised meanwhile is taken off the thread
+ * before the old mask returns, so the host's own disposition never sees it.
+ * A caller that already blocks SIGPIPE keeps whatever is pending. */
+void PlatformEnterLibraryCall(PlatformLibraryCall *call)
+{
+    sigset_t pipe, old;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    call->guarded = pthread_sigmask(SIG_BLOCK, &pipe, &old) == 0 && !sigismember(&old, SIGPIPE);
+}
+
+void PlatformLeaveLibraryCall(const PlatformLibraryCall *call)
+{
+    if (!call->guarded)
+        return;
+    sigset_t pipe, pending;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    if (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE)) {
+        const struct timespec now = {0, 0};
+        sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
 }
 
 static gboolean TimerTick(gpointer data)

@@ -24,6 +24,20 @@ PlatformSymbol PlatformLookupSymbol(void *library, const char *name)
     return reinterpret_cast<PlatformSymbol>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+void PlatformPrepareDnsSdLibrary(void *)
+{
+}
+
+/* Winsock raises no signal on a closed connection: a send fails instead. */
+void PlatformEnterLibraryCall(PlatformLibraryCall *call)
+{
+    call->guarded = false;
+}
+
+void PlatformLeaveLibraryCall(const PlatformLibraryCall *)
+{
+}
+
 /* A thread timer has no window to carry its procedure's argument, so the
  * one procedure the plug-in starts is kept here. */
 static PlatformTimerProc gTimerProc;

@@ -130,6 +130,8 @@ struct DnsSdServiceOpaque {
     Op op = Op::Browse;
     bool live = true;
     bool delivering = false;
+    DNSServiceErrorType broken = 0; /* what the next DNSServiceProcessResult fails with */
+    bool failed = false;            /* that call has been made */
     SocketPair socket = {-1, -1};
     std::deque<Reply> replies;
     void *context = nullptr;
@@ -165,6 +167,7 @@ struct State {
     std::set<DNSServiceRef> knownRefs; /* the same, for look-ups */
     std::set<DNSRecordRef> knownRecords;
     std::vector<std::string> misuses;
+    int callsAfterFailure = 0;
 };
 
 /* Never destroyed: the code under test may still call in while the process
@@ -289,6 +292,11 @@ DNSServiceRef LiveRef(const char *function, DNSServiceRef ref)
     }
     if (!ref->live) {
         Misuse(function, "reference %p was deallocated", (void *)ref);
+        return nullptr;
+    }
+    if (ref->failed && strcmp(function, "DNSServiceRefDeallocate") != 0) {
+        St().callsAfterFailure++;
+        Misuse(function, "reference %p was called after its connection failed", (void *)ref);
         return nullptr;
     }
     return ref;
@@ -644,6 +652,10 @@ DNSServiceErrorType DNSSD_CALL DNSServiceProcessResult(DNSServiceRef sdRef)
     if (ref->delivering) {
         Misuse(fn, "re-entered for reference %p while its reply is being delivered", (void *)ref);
         return kErrUnknown;
+    }
+    if (ref->broken) {
+        ref->failed = true;
+        return ref->broken;
     }
     if (ref->replies.empty()) {
         Misuse(fn, "no reply waiting for reference %p: the real library would block", (void *)ref);
@@ -1157,6 +1169,20 @@ void MoveSocket(DNSServiceRef ref, int target)
         Fatal("MoveSocket: %p is not a live reference", (void *)ref);
     if (!HasSocket(ref, "MoveSocket") || !SocketMoveReadEnd(&ref->socket, target))
         Fatal("MoveSocket: cannot move the socket of %p to %d", (void *)ref, target);
+}
+
+void BreakConnection(DNSServiceRef ref, DNSServiceErrorType code)
+{
+    if (!IsLive(ref) || code == 0)
+        Fatal("BreakConnection: %p is not a live reference, or code is 0", (void *)ref);
+    if (!HasSocket(ref, "BreakConnection") || !SocketSignal(&ref->socket))
+        Fatal("BreakConnection: the socket of reference %p takes no more", (void *)ref);
+    ref->broken = code;
+}
+
+int CallsAfterFailure()
+{
+    return St().callsAfterFailure;
 }
 
 std::vector<std::string> Misuses()

@@ -82,6 +82,17 @@ void QueueRecordReply(DNSServiceRef connection, DNSRecordRef record, DNSServiceF
                       DNSServiceErrorType error);
 int QueuedReplies(DNSServiceRef ref);
 
+/* The daemon behind ref goes away, as Apple's client library then behaves:
+ * ref's socket stays readable for ever, the next DNSServiceProcessResult
+ * returns code and calls back nothing, and every later call on ref but its
+ * deallocation returns kDNSServiceErr_BadReference (the real library sleeps a
+ * second per such call once a process has made enough of them) and is
+ * counted as a misuse. */
+void BreakConnection(DNSServiceRef ref, DNSServiceErrorType code);
+/* Calls made on broken references after their failing
+ * DNSServiceProcessResult, deallocation excepted. */
+int CallsAfterFailure();
+
 /* Moves ref's readable socket to descriptor number target (dup2) and reports
  * that number from DNSServiceRefSockFD from now on. */
 void MoveSocket(DNSServiceRef ref, int target);
@@ -90,7 +101,8 @@ void MoveSocket(DNSServiceRef ref, int target);
  * a call on a deallocated reference, DNSServiceProcessResult re-entered for a
  * reference whose reply is being delivered, DNSServiceProcessResult with no
  * reply waiting (the real one would block), a double deallocation, an unknown
- * record reference.  Tests expect this to stay empty. */
+ * record reference, a call on a reference whose connection failed.  Tests
+ * expect this to stay empty. */
 std::vector<std::string> Misuses();
 
 }  // namespace scripted

@@ -1,0 +1,8 @@
+#ifndef ZRK_AVAHI_ALLOCATOR_H
+#define ZRK_AVAHI_ALLOCATOR_H
+
+/* When the DNS-SD library just loaded is Avahi's, makes every allocation of
+ * Avahi's zero-filled; otherwise does nothing. */
+void InstallZeroFillingAvahiAllocator(void *library);
+
+#endif
