@@ -6,6 +6,7 @@
 
 #include "scripted_dnssd.h"
 #include "support/dnssd_fixture.h"
+#include "support/operation_cases.h"
 
 namespace {
 
@@ -64,37 +65,9 @@ public:
     std::map<HostObject, std::vector<std::vector<Value>>> seen;
 };
 
-/* Each start method, from a new instance, with its DNS-SD entry. */
-struct StartCase {
-    const char *cls;
-    const char *entry;
-    HostInteger lasterrorAfter;
-    std::function<bool(hostsim::Host &, HostObject)> start;
-};
-
-const StartCase kStarts[] = {
-    {"DNSServiceBrowseZRK", "DNSServiceBrowse", -1,
-     [](hostsim::Host &h, HostObject o) { return h.Call(o, "Browse", {Int(0), Str("_t._tcp"), Nil()}).boolean; }},
-    {"DNSServiceResolveZRK", "DNSServiceResolve", -1,
-     [](hostsim::Host &h, HostObject o) {
-         return h.Call(o, "Resolve", {Int(0), Str("n"), Str("_t._tcp"), Str("local.")}).boolean;
-     }},
-    {"DNSServiceDomainEnumerationZRK", "DNSServiceEnumerateDomains", 0,
-     [](hostsim::Host &h, HostObject o) { return h.Call(o, "EnumerateDomains", {Int(0x40), Int(0)}).boolean; }},
-    {"DNSServiceRegisterZRK", "DNSServiceRegister", 0,
-     [](hostsim::Host &h, HostObject o) {
-         return h.Call(o, "Register", {Int(0), Int(0), Nil(), Str("_t._tcp"), Nil(), Nil(), Int(80), Nil()}).boolean;
-     }},
-    {"DNSServiceRegisterRecordZRK", "DNSServiceRegisterRecord", 0,
-     [](hostsim::Host &h, HostObject o) {
-         return h.Call(o, "RegisterRecord", {Int(0), Int(0), Str("h.local."), Int(1), Int(1), Str("abcd"), Int(120)})
-             .boolean;
-     }},
-};
-
 TEST_F(Classes, StartMethodsOpenRunAndClose)
 {
-    for (const StartCase &s : kStarts) {
+    for (const OperationCase &s : kOperations) {
         SCOPED_TRACE(s.cls);
         HostObject object = Make(s.cls);
         EXPECT_FALSE(Running(object));
@@ -117,7 +90,7 @@ TEST_F(Classes, StartMethodsOpenRunAndClose)
 
 TEST_F(Classes, RefusedStartsReturnFalseWithNothingOpen)
 {
-    for (const StartCase &s : kStarts) {
+    for (const OperationCase &s : kOperations) {
         SCOPED_TRACE(s.cls);
         scripted::SetResult(s.entry, -65540);
         HostObject object = Make(s.cls);
@@ -132,7 +105,7 @@ TEST_F(Classes, RefusedStartsReturnFalseWithNothingOpen)
 TEST_F(Classes, DroppingAnInstanceClosesItsOperation)
 {
     HostObject object = host->New("DNSServiceBrowseZRK");
-    ASSERT_TRUE(kStarts[0].start(*host, object));
+    ASSERT_TRUE(kOperations[0].start(*host, object));
     host->Release(object);
     EXPECT_TRUE(scripted::LiveRefs().empty());
     EXPECT_EQ(PollListLength(), 0u);
@@ -141,7 +114,7 @@ TEST_F(Classes, DroppingAnInstanceClosesItsOperation)
 TEST_F(Classes, HandleIsReadOnly)
 {
     HostObject object = Make("DNSServiceBrowseZRK");
-    ASSERT_TRUE(kStarts[0].start(*host, object));
+    ASSERT_TRUE(kOperations[0].start(*host, object));
     HostInteger handle = host->Get(object, "Handle").integer;
     EXPECT_FALSE(host->Set(object, "Handle", Int(0)));
     EXPECT_EQ(host->Get(object, "Handle").integer, handle);
@@ -153,7 +126,7 @@ TEST_F(Classes, HandleIsReadOnly)
 TEST_F(Classes, BrowseWithoutServiceTypeClosesTheEarlierBrowseAndCallsNothing)
 {
     HostObject object = Make("DNSServiceBrowseZRK");
-    ASSERT_TRUE(kStarts[0].start(*host, object));
+    ASSERT_TRUE(kOperations[0].start(*host, object));
     EXPECT_FALSE(host->Call(object, "Browse", {Int(0), Nil(), Str("local.")}).boolean);
     EXPECT_FALSE(Running(object));
     EXPECT_EQ(scripted::CallCount("DNSServiceBrowse"), 1);
@@ -216,7 +189,7 @@ TEST_F(Classes, PortsTravelHighByteFirstBothWays)
 
     HostObject resolve = Make("DNSServiceResolveZRK");
     auto &events = Record(resolve, "ServiceResolve");
-    ASSERT_TRUE(kStarts[1].start(*host, resolve));
+    ASSERT_TRUE(kOperations[1].start(*host, resolve));
     /* TXT: empty, then the single byte 0. */
     scripted::QueueResolveReply(RefOf(resolve), 0, 2, 0, "n._t._tcp.local.", "h.local.", sent, "");
     scripted::QueueResolveReply(RefOf(resolve), 0, 2, 0, "n._t._tcp.local.", "h.local.", sent, std::string(1, '\0'));
@@ -280,7 +253,7 @@ TEST_F(Classes, TtlsOutsideThirtyTwoBitsAreRefusedWithBadParam)
     HostObject reg = Make("DNSServiceRegisterZRK");
     ASSERT_TRUE(Register(reg, 80));
     HostObject record = Make("DNSServiceRegisterRecordZRK");
-    ASSERT_TRUE(kStarts[4].start(*host, record));
+    ASSERT_TRUE(kOperations[4].start(*host, record));
     scripted::ClearCalls();
     for (HostInteger ttl : bad) {
         SCOPED_TRACE(ttl);
@@ -361,7 +334,7 @@ TEST_F(Classes, RegisteredRecordIsUpdatedAndItsReplyDelivered)
 {
     HostObject record = Make("DNSServiceRegisterRecordZRK");
     auto &events = Record(record, "ServiceRegistration");
-    ASSERT_TRUE(kStarts[4].start(*host, record));
+    ASSERT_TRUE(kOperations[4].start(*host, record));
     host->Call(record, "UpdateRecord", {Str("efgh"), Int(30)});
     EXPECT_EQ(Lasterror(record), 0);
     scripted::Call update = scripted::Calls("DNSServiceUpdateRecord").at(0);
@@ -391,7 +364,7 @@ TEST_F(Classes, RepliesReachTheHostUnchangedAndNeverChangeTheRecord)
     auto &registered = Record(reg, "ServiceRegistration");
     ASSERT_TRUE(host->Call(browse, "Browse", {Int(-1), Str("_t._tcp"), Nil()}).boolean);
     EXPECT_EQ(scripted::Calls("DNSServiceBrowse").at(0).Int("interfaceIndex"), 0xFFFFFFFFu);
-    ASSERT_TRUE(kStarts[2].start(*host, domains));
+    ASSERT_TRUE(kOperations[2].start(*host, domains));
     ASSERT_TRUE(Register(reg, 80));
     host->Set(reg, "Lasterror", Int(3));
     HostInteger handles[] = {host->Get(browse, "Handle").integer, host->Get(domains, "Handle").integer,
@@ -431,7 +404,7 @@ TEST_F(Classes, HandlerMayCloseRestartOrLetGoOfItsInstance)
 {
     const std::function<void(Classes &, HostObject)> actions[] = {
         [](Classes &t, HostObject self) { t.host->Call(self, "Close"); },
-        [](Classes &t, HostObject self) { EXPECT_TRUE(kStarts[0].start(*t.host, self)); },
+        [](Classes &t, HostObject self) { EXPECT_TRUE(kOperations[0].start(*t.host, self)); },
         [](Classes &t, HostObject self) { t.host->Release(self); },
     };
     for (const auto &action : actions) {
@@ -441,7 +414,7 @@ TEST_F(Classes, HandlerMayCloseRestartOrLetGoOfItsInstance)
             handled = true;
             action(*this, self);
         });
-        ASSERT_TRUE(kStarts[0].start(*host, object));
+        ASSERT_TRUE(kOperations[0].start(*host, object));
         scripted::QueueBrowseReply(RefOf(object), 2, 1, 0, "a", "_t._tcp.", "local.");
         scripted::QueueBrowseReply(RefOf(object), 2, 1, 0, "b", "_t._tcp.", "local.");
         ASSERT_TRUE(host->RunUntil([&] { return handled; }, 2000));

@@ -6,44 +6,20 @@
  * second per call).  The operation must end there: closed, told once with the
  * code, never called again, whatever its handler does.
  */
+#if !defined(_WIN32)
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include "scripted_dnssd.h"
 #include "support/dnssd_fixture.h"
+#include "support/operation_cases.h"
 
 namespace {
 
 using hostsim::Value;
 
 const DNSServiceErrorType kServiceNotRunning = -65563;
-
-/* One operation class: how to start it, its event, and where the event
- * carries its error code. */
-struct OperationCase {
-    const char *cls;
-    const char *event;
-    size_t errorArgument;
-    std::function<bool(hostsim::Host &, HostObject)> start;
-};
-
-const OperationCase kOperations[] = {
-    {"DNSServiceBrowseZRK", "ServiceBrowse", 2,
-     [](hostsim::Host &h, HostObject o) { return h.Call(o, "Browse", {Int(0), Str("_t._tcp"), Nil()}).boolean; }},
-    {"DNSServiceResolveZRK", "ServiceResolve", 2,
-     [](hostsim::Host &h, HostObject o) {
-         return h.Call(o, "Resolve", {Int(0), Str("n"), Str("_t._tcp"), Str("local.")}).boolean;
-     }},
-    {"DNSServiceDomainEnumerationZRK", "ServiceDomainEnumeration", 2,
-     [](hostsim::Host &h, HostObject o) { return h.Call(o, "EnumerateDomains", {Int(0x40), Int(0)}).boolean; }},
-    {"DNSServiceRegisterZRK", "ServiceRegistration", 1,
-     [](hostsim::Host &h, HostObject o) {
-         return h.Call(o, "Register", {Int(0), Int(0), Str("s"), Str("_t._tcp"), Nil(), Nil(), Int(80), Nil()})
-             .boolean;
-     }},
-    {"DNSServiceRegisterRecordZRK", "ServiceRegistration", 1,
-     [](hostsim::Host &h, HostObject o) {
-         return h.Call(o, "RegisterRecord", {Int(0), Int(0), Str("h.local."), Int(1), Int(1), Str("abcd"), Int(120)})
-             .boolean;
-     }},
-};
 
 /* What the program does in the handler of the event that ends the
  * operation. */
@@ -150,7 +126,7 @@ TEST_P(OperationEnd, IsClosedAndToldOnceWhateverItsHandlerDoes)
             bool restarted = action.action == Action::RestartsItself;
             EXPECT_EQ(host->Call(object, "Running").boolean, restarted);
             EXPECT_EQ(host->Get(object, "Lasterror").integer,
-                      restarted ? (GetParam() < 2 ? -1 : 0) : kServiceNotRunning);
+                      restarted ? op.lasterrorAfter : kServiceNotRunning);
             host->Release(object);
         }
         host->Release(other);
@@ -189,5 +165,75 @@ TEST_F(OperationEnd, ErrorRepliesLeaveTheOperationOpen)
     EXPECT_EQ(host->Get(object, "Lasterror").integer, -1);
     host->Release(object);
 }
+
+#if !defined(_WIN32)
+bool SigpipeBlocked()
+{
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    return sigismember(&mask, SIGPIPE);
+}
+
+bool SigpipePending()
+{
+    sigset_t pending;
+    sigpending(&pending);
+    return sigismember(&pending, SIGPIPE);
+}
+
+/* A library that writes to its dead daemon's socket raises SIGPIPE, whose
+ * default action ends the process.  None may reach the host, and the host's
+ * own signal state is as it was. */
+TEST_F(OperationEnd, SigpipeInsideTheLibraryNeverReachesTheHost)
+{
+    struct sigaction before;
+    sigaction(SIGPIPE, nullptr, &before);
+    ASSERT_EQ(before.sa_handler, SIG_DFL);
+    scripted::WriteToClosedPeerInEveryCall();
+    std::vector<HostObject> objects;
+    for (const OperationCase &op : kOperations) {
+        objects.push_back(host->New(op.cls));
+        ASSERT_TRUE(op.start(*host, objects.back())) << op.cls;
+    }
+    HostObject browse = objects[0], reg = objects[3];
+    scripted::QueueBrowseReply(RefOf(browse), 2, 1, 0, "s", "_t._tcp.", "local.");
+    host->Call(reg, "AddRecord", {Int(16), Str("x"), Int(60)});
+    host->Call(reg, "UpdateRecord", {Str("y"), Int(60)});
+    host->Call(reg, "RemoveRecord");
+    host->Call(reg, "AddRecord", {Int(16), Str("z"), Int(60)});
+    Shared("GetDaemonVersion");
+    ASSERT_TRUE(Tick());
+    scripted::BreakConnection(RefOf(objects[1]), kServiceNotRunning);
+    ASSERT_TRUE(host->RunUntil([&] { return !host->Call(objects[1], "Running").boolean; }, 2000));
+    for (HostObject object : objects)
+        host->Release(object);
+    EXPECT_GE(scripted::ClosedPeerWrites(), 18); /* every call above that talks to the daemon */
+    EXPECT_FALSE(SigpipeBlocked());
+    EXPECT_FALSE(SigpipePending());
+    struct sigaction after;
+    sigaction(SIGPIPE, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL);
+}
+
+/* A host that blocks SIGPIPE itself keeps its mask, and what is pending is
+ * its own business. */
+TEST_F(OperationEnd, AHostThatBlocksSigpipeKeepsItsMask)
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &pipe, nullptr), 0);
+    scripted::WriteToClosedPeerInEveryCall();
+    HostObject object = host->New("DNSServiceBrowseZRK");
+    ASSERT_TRUE(kOperations[0].start(*host, object));
+    host->Release(object);
+    EXPECT_GE(scripted::ClosedPeerWrites(), 2);
+    EXPECT_TRUE(SigpipeBlocked());
+    EXPECT_TRUE(SigpipePending());
+    const struct timespec now = {0, 0};
+    EXPECT_EQ(sigtimedwait(&pipe, nullptr, &now), SIGPIPE);
+    pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+}
+#endif
 
 }  // namespace

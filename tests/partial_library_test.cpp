@@ -1,6 +1,7 @@
 /* Libraries that lack some of the functions: only what needs them fails. */
 #include "scripted_dnssd.h"
 #include "support/dnssd_fixture.h"
+#include "support/operation_cases.h"
 
 namespace {
 
@@ -30,6 +31,24 @@ TEST_F(PartialLibrary, WithoutRegisterRecordOpensNoConnection)
     EXPECT_EQ(host->Get(object, "Lasterror").integer, -1);
     EXPECT_EQ(scripted::CallCount("DNSServiceCreateConnection"), 0);
     host->Release(object);
+}
+#endif
+
+#if defined(ZRK_WITHOUT_CORE_ENTRY)
+/* Without a socket to poll an operation would never deliver; without
+ * deallocation it could never be ended.  Either way nothing starts, as
+ * Available says. */
+TEST_F(PartialLibrary, WithoutACoreEntryNothingStarts)
+{
+    EXPECT_FALSE(Shared("Available").boolean);
+    for (const OperationCase &op : kOperations) {
+        HostObject object = host->New(op.cls);
+        EXPECT_FALSE(op.start(*host, object)) << op.cls;
+        EXPECT_FALSE(host->Call(object, "Running").boolean) << op.cls;
+        host->Release(object);
+    }
+    EXPECT_TRUE(scripted::Calls().empty());
+    EXPECT_TRUE(scripted::LiveRefs().empty());
 }
 #endif
 

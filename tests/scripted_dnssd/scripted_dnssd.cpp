@@ -168,6 +168,8 @@ struct State {
     std::set<DNSRecordRef> knownRecords;
     std::vector<std::string> misuses;
     int callsAfterFailure = 0;
+    bool writeToClosedPeer = false;
+    int closedPeerWrites = 0;
 };
 
 /* Never destroyed: the code under test may still call in while the process
@@ -222,6 +224,14 @@ bool Override(const char *function, int64_t *result)
     return true;
 }
 
+/* The functions that may write to the daemon's socket: not the TXT ones, and
+ * not the two that only read what the library already holds. */
+bool TalksToDaemon(const std::string &function)
+{
+    return function.rfind("DNSService", 0) == 0 && function != "DNSServiceRefSockFD" &&
+           function != "DNSServiceConstructFullName";
+}
+
 /* Builds one recorded call; Done() files it. */
 struct CallRecord {
     scripted::Call call;
@@ -264,7 +274,12 @@ struct CallRecord {
             call.args.back().data = std::string((const char *)bytes, length);
         return *this;
     }
-    void Done() { St().calls.push_back(std::move(call)); }
+    void Done()
+    {
+        if (St().writeToClosedPeer && TalksToDaemon(call.function) && SocketWriteToClosedPeer())
+            St().closedPeerWrites++;
+        St().calls.push_back(std::move(call));
+    }
 };
 
 bool Known(DNSServiceRef ref)
@@ -1183,6 +1198,16 @@ void BreakConnection(DNSServiceRef ref, DNSServiceErrorType code)
 int CallsAfterFailure()
 {
     return St().callsAfterFailure;
+}
+
+void WriteToClosedPeerInEveryCall()
+{
+    St().writeToClosedPeer = true;
+}
+
+int ClosedPeerWrites()
+{
+    return St().closedPeerWrites;
 }
 
 std::vector<std::string> Misuses()

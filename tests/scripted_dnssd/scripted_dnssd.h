@@ -93,6 +93,13 @@ void BreakConnection(DNSServiceRef ref, DNSServiceErrorType code);
  * DNSServiceProcessResult, deallocation excepted. */
 int CallsAfterFailure();
 
+/* From now on every call that may talk to the daemon (every DNSService...
+ * function but DNSServiceRefSockFD and DNSServiceConstructFullName) first
+ * writes to a connection whose peer is gone, as a library does to its dead
+ * daemon: on POSIX that raises SIGPIPE.  The number of such writes so far. */
+void WriteToClosedPeerInEveryCall();
+int ClosedPeerWrites();
+
 /* Moves ref's readable socket to descriptor number target (dup2) and reports
  * that number from DNSServiceRefSockFD from now on. */
 void MoveSocket(DNSServiceRef ref, int target);

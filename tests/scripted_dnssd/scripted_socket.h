@@ -24,4 +24,9 @@ bool SocketConsume(SocketPair *pair);
 /* Puts readEnd on descriptor number target and closes the old number. */
 bool SocketMoveReadEnd(SocketPair *pair, int target);
 
+/* Writes to a connection whose peer is gone, as a client library does to
+ * its dead daemon: on POSIX this raises SIGPIPE for the calling thread.
+ * False where the system raises no such signal. */
+bool SocketWriteToClosedPeer(void);
+
 #endif

@@ -74,3 +74,16 @@ bool SocketMoveReadEnd(SocketPair *pair, int target)
     pair->readEnd = target;
     return true;
 }
+
+bool SocketWriteToClosedPeer(void)
+{
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+        return false;
+    close(fds[1]);
+    const char byte = 0;
+    ssize_t written = write(fds[0], &byte, 1);
+    int error = errno;
+    close(fds[0]);
+    return written < 0 && error == EPIPE;
+}

@@ -114,3 +114,9 @@ bool SocketMoveReadEnd(SocketPair *, int)
 {
     return false;
 }
+
+/* Winsock raises no signal: a send to a closed peer fails, nothing more. */
+bool SocketWriteToClosedPeer(void)
+{
+    return false;
+}
