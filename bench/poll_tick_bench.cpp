@@ -1,7 +1,8 @@
 /*
  * The cost of one poll tick: one zero-timeout readiness test per open
- * operation, with and without replies waiting, and after many operations
- * have come and gone (the list holds only the open ones).
+ * operation, with and without replies waiting, after many operations have
+ * come and gone (the list holds only the open ones), and when operations'
+ * daemon went away.
  */
 #include <benchmark/benchmark.h>
 
@@ -91,6 +92,34 @@ void IdleTickAfterChurn(benchmark::State &state)
     state.counters["list_length"] = (double)PollListLength();
 }
 BENCHMARK(IdleTickAfterChurn);
+
+/* Ten operations whose daemon went away: the tick that ends them all, then
+ * how many DNSServiceProcessResult calls each dead reference got in all
+ * after a hundred more ticks (one: the failing call). */
+void TickEndingTenDeadOperations(benchmark::State &state)
+{
+    double callsPerDeadRef = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<DNSServiceRef> dead;
+        {
+            OpenBrowses open(10);
+            for (HostObject object : open.objects) {
+                dead.push_back(reinterpret_cast<DNSServiceRef>(TheHost().Get(object, "Handle").integer));
+                scripted::BreakConnection(dead.back(), -65563);
+            }
+            state.ResumeTiming();
+            PollTimerProc();
+            state.PauseTiming();
+            for (int i = 0; i < 100; i++)
+                PollTimerProc();
+            callsPerDeadRef = scripted::CallCount("DNSServiceProcessResult") / (double)dead.size();
+        }
+        state.ResumeTiming();
+    }
+    state.counters["process_result_calls_per_dead_ref"] = callsPerDeadRef;
+}
+BENCHMARK(TickEndingTenDeadOperations);
 
 }  // namespace
 
