@@ -2,6 +2,11 @@
 
 #include "../platform/platform.h"
 #include "dnssd_table.h"
+#include "service_polling.h"
+
+/* How long one tick may go on serving records that keep delivering, beyond
+ * its first pass: short enough for the host's UI never to notice. */
+enum { kTickBudgetMicroseconds = 4000 };
 
 /*
  * A reply callback runs the host program's handler inside the walk, and the
@@ -21,7 +26,8 @@ typedef struct PollNode {
     ServiceRecord *record; /* null once its operation is closed */
     HostObject instance;   /* whose record it is */
     PollEndedProc ended;
-    bool processing; /* a walk is inside DNSServiceProcessResult for it */
+    bool processing;          /* a walk is inside DNSServiceProcessResult for it */
+    unsigned long servedPass; /* the last pass that processed a reply of it */
 } PollNode;
 
 static PollNode *gHead;
@@ -29,6 +35,8 @@ static PollNode *gTail;
 static int gWalkDepth;
 static bool gHasCleared;
 static unsigned long gTicks;
+static unsigned long gPasses;
+static size_t gPolled;        /* nodes with a record: the timer runs while any */
 
 bool AddToPollList(ServiceRecord *record, HostObject instance, PollEndedProc ended)
 {
@@ -45,6 +53,8 @@ bool AddToPollList(ServiceRecord *record, HostObject instance, PollEndedProc end
     else
         gHead = node;
     gTail = node;
+    gPolled++;
+    StartPollTimer();
     return true;
 }
 
@@ -70,19 +80,23 @@ void RemoveFromPollList(ServiceRecord *record)
         if (node->record == record) {
             node->record = nullptr;
             gHasCleared = true;
+            if (--gPolled == 0)
+                StopPollTimer();
         }
     if (gWalkDepth == 0 && gHasCleared)
         UnlinkClearedNodes();
 }
 
-DNSServiceErrorType PollService(ServiceRecord *record)
+DNSServiceErrorType PollService(ServiceRecord *record, bool *served)
 {
+    *served = false;
     DNSServiceRef ref = record->Handle;
     if (!ref || !gDnsSd.DNSServiceRefSockFD || !gDnsSd.DNSServiceProcessResult)
         return kDNSServiceErr_NoError;
     int socket = gDnsSd.DNSServiceRefSockFD(ref);
     if (socket < 0 || PlatformSocketReadable(socket) <= 0)
         return kDNSServiceErr_NoError;
+    *served = true;
     /* The reply may close the record or free it with its instance. */
     DnsSdCallGuard guard;
     return gDnsSd.DNSServiceProcessResult(ref);
@@ -104,18 +118,51 @@ static void EndOperation(PollNode *node, DNSServiceErrorType code)
         ended(instance, code);
 }
 
+/* One pass over the list.  The first pass of a tick (previous 0) visits
+ * every open record; a later one only those its previous pass served.  Pass
+ * numbers are unique across nested walks.  True when a reply was
+ * processed. */
+static bool WalkOnce(unsigned long pass, unsigned long previous)
+{
+    bool any = false;
+    for (PollNode *node = gHead; node; node = node->next) {
+        if (!node->record || node->processing || (previous && node->servedPass != previous))
+            continue;
+        node->processing = true;
+        bool served;
+        DNSServiceErrorType result = PollService(node->record, &served);
+        node->processing = false;
+        if (!served)
+            continue;
+        any = true;
+        node->servedPass = pass;
+        if (result != kDNSServiceErr_NoError && node->record)
+            EndOperation(node, result);
+    }
+    return any;
+}
+
+/*
+ * Apple's client library processes every reply already waiting in one call.
+ * Avahi's compatibility library processes what one wake-up of its helper
+ * thread brought and then has the thread look again: the socket of a record
+ * just served may be readable again at once, and waiting for the next tick
+ * would deliver a burst at one wake-up per 50 ms.  So records served in a
+ * pass are looked at again, for as long as they keep delivering and the
+ * tick's budget lasts; a library that delivers everything at once is called
+ * once per tick, as before.
+ */
 void PollTimerProc(void)
 {
     gTicks++;
     gWalkDepth++;
-    for (PollNode *node = gHead; node; node = node->next) {
-        if (!node->record || node->processing)
-            continue;
-        node->processing = true;
-        DNSServiceErrorType result = PollService(node->record);
-        node->processing = false;
-        if (result != kDNSServiceErr_NoError && node->record)
-            EndOperation(node, result);
+    uint64_t deadline = PlatformMonotonicMicroseconds() + kTickBudgetMicroseconds;
+    unsigned long pass = ++gPasses;
+    bool served = WalkOnce(pass, 0);
+    while (served && PlatformMonotonicMicroseconds() < deadline) {
+        unsigned long previous = pass;
+        pass = ++gPasses;
+        served = WalkOnce(pass, previous);
     }
     if (--gWalkDepth == 0 && gHasCleared)
         UnlinkClearedNodes();

@@ -1,9 +1,10 @@
 /*
  * The poll list: the records of every open operation, in the order their
  * operations started.  Each timer tick walks it and lets every record whose
- * socket has a reply waiting process exactly one.  An operation whose reply
- * cannot be processed (its daemon went away) has ended: it is closed and its
- * instance told once.
+ * socket has a reply waiting process it, then serves again, within a short
+ * budget, the records that keep delivering.  An operation whose reply cannot
+ * be processed (its daemon went away) has ended: it is closed and its
+ * instance told once.  The timer runs only while an operation is open.
  */
 #ifndef ZRK_POLL_LIST_H
 #define ZRK_POLL_LIST_H
@@ -27,9 +28,10 @@ void RemoveFromPollList(ServiceRecord *record);
 /* One timer tick. */
 void PollTimerProc(void);
 
-/* Processes one waiting reply of the record, if its socket has one.  The
- * library's result: 0 also when nothing was waiting. */
-DNSServiceErrorType PollService(ServiceRecord *record);
+/* Lets the library process the record's waiting replies, if its socket has
+ * any; served says whether it was asked to.  The library's result: 0 also
+ * when nothing was waiting. */
+DNSServiceErrorType PollService(ServiceRecord *record, bool *served);
 
 /* For the runtime's own tests: nodes held, and ticks so far. */
 size_t PollListLength(void);

@@ -6,6 +6,8 @@
 
 enum { kPollIntervalMs = 50 };
 
+static bool gTimerRunning;
+
 void StartServicePolling(void)
 {
     static bool started;
@@ -13,6 +15,17 @@ void StartServicePolling(void)
         return;
     started = true;
     LoadDnsSdLibrary();
-    /* Runs with or without a library, for the life of the process. */
-    PlatformStartTimer(kPollIntervalMs, PollTimerProc);
+}
+
+void StartPollTimer(void)
+{
+    if (!gTimerRunning)
+        gTimerRunning = PlatformStartTimer(kPollIntervalMs, PollTimerProc);
+}
+
+void StopPollTimer(void)
+{
+    if (gTimerRunning)
+        PlatformStopTimer();
+    gTimerRunning = false;
 }

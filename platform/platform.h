@@ -9,6 +9,7 @@
 #define ZRK_PLATFORM_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 typedef void (*PlatformSymbol)(void);
 typedef void (*PlatformTimerProc)(void);
@@ -34,8 +35,13 @@ void PlatformEnterLibraryCall(PlatformLibraryCall *call);
 void PlatformLeaveLibraryCall(const PlatformLibraryCall *call);
 
 /* Calls proc every intervalMs on the thread that runs the host's message
- * loop.  Returns false when no timer could be made. */
+ * loop.  Returns false when no timer could be made.  One timer at a time. */
 bool PlatformStartTimer(unsigned intervalMs, PlatformTimerProc proc);
+/* Stops it; safe from inside proc. */
+void PlatformStopTimer(void);
+
+/* A clock that only goes forward, in microseconds. */
+uint64_t PlatformMonotonicMicroseconds(void);
 
 /* 1 when the socket has data to read now, 0 when not, -1 on error.  Never
  * waits. */

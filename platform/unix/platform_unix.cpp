@@ -62,6 +62,8 @@ static gboolean TimerTick(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
+static guint gTimerSource;
+
 bool PlatformStartTimer(unsigned intervalMs, PlatformTimerProc proc)
 {
     /* A GTK host dispatches GLib's default main context on its main thread.
@@ -70,9 +72,23 @@ bool PlatformStartTimer(unsigned intervalMs, PlatformTimerProc proc)
     GSource *source = g_timeout_source_new(intervalMs);
     g_source_set_callback(source, TimerTick, reinterpret_cast<gpointer>(proc), nullptr);
     g_source_set_can_recurse(source, TRUE);
-    guint id = g_source_attach(source, nullptr);
+    gTimerSource = g_source_attach(source, nullptr);
     g_source_unref(source);
-    return id != 0;
+    return gTimerSource != 0;
+}
+
+void PlatformStopTimer(void)
+{
+    /* Also from inside the source's own dispatch: GLib then drops it when
+     * the callback returns. */
+    if (gTimerSource)
+        g_source_remove(gTimerSource);
+    gTimerSource = 0;
+}
+
+uint64_t PlatformMonotonicMicroseconds(void)
+{
+    return (uint64_t)g_get_monotonic_time();
 }
 
 int PlatformSocketReadable(int socket)

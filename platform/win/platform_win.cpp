@@ -41,6 +41,7 @@ void PlatformLeaveLibraryCall(const PlatformLibraryCall *)
 /* A thread timer has no window to carry its procedure's argument, so the
  * one procedure the plug-in starts is kept here. */
 static PlatformTimerProc gTimerProc;
+static UINT_PTR gTimerId;
 
 static void CALLBACK TimerTick(HWND, UINT, UINT_PTR, DWORD)
 {
@@ -53,7 +54,25 @@ bool PlatformStartTimer(unsigned intervalMs, PlatformTimerProc proc)
      * messages come only through the host's own message loop, nested loops
      * (a modal dialog) included. */
     gTimerProc = proc;
-    return SetTimer(nullptr, 0, intervalMs, TimerTick) != 0;
+    gTimerId = SetTimer(nullptr, 0, intervalMs, TimerTick);
+    return gTimerId != 0;
+}
+
+void PlatformStopTimer(void)
+{
+    /* Also from inside TimerTick: no WM_TIMER of it is dispatched after. */
+    if (gTimerId)
+        KillTimer(nullptr, gTimerId);
+    gTimerId = 0;
+}
+
+uint64_t PlatformMonotonicMicroseconds(void)
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return (uint64_t)(now.QuadPart / frequency.QuadPart * 1000000 +
+                      now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
 }
 
 int PlatformSocketReadable(int socket)

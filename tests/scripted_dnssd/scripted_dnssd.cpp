@@ -169,6 +169,8 @@ struct State {
     std::vector<std::string> misuses;
     int callsAfterFailure = 0;
     bool writeToClosedPeer = false;
+    bool deliverAll = false;
+    bool recording = true;
     int closedPeerWrites = 0;
 };
 
@@ -235,11 +237,14 @@ bool TalksToDaemon(const std::string &function)
 /* Builds one recorded call; Done() files it. */
 struct CallRecord {
     scripted::Call call;
+    bool recording;
 
-    explicit CallRecord(const char *function) { call.function = function; }
+    explicit CallRecord(const char *function) : recording(St().recording) { call.function = function; }
 
     CallRecord &Int(const char *name, uint64_t value)
     {
+        if (!recording)
+            return *this;
         scripted::Arg arg;
         arg.name = name;
         arg.value = value;
@@ -248,6 +253,8 @@ struct CallRecord {
     }
     CallRecord &Ptr(const char *name, const void *pointer)
     {
+        if (!recording)
+            return *this;
         scripted::Arg arg;
         arg.name = name;
         arg.isNull = pointer == nullptr;
@@ -263,14 +270,14 @@ struct CallRecord {
     CallRecord &Str(const char *name, const char *text)
     {
         Ptr(name, text);
-        if (text)
+        if (text && recording)
             call.args.back().data = std::string(text);
         return *this;
     }
     CallRecord &Bytes(const char *name, const void *bytes, size_t length)
     {
         Ptr(name, bytes);
-        if (bytes)
+        if (bytes && recording)
             call.args.back().data = std::string((const char *)bytes, length);
         return *this;
     }
@@ -278,13 +285,15 @@ struct CallRecord {
     {
         if (St().writeToClosedPeer && TalksToDaemon(call.function) && SocketWriteToClosedPeer())
             St().closedPeerWrites++;
-        St().calls.push_back(std::move(call));
+        if (recording)
+            St().calls.push_back(std::move(call));
     }
 };
 
+/* Unrecorded, a reference is trusted to be one this library made. */
 bool Known(DNSServiceRef ref)
 {
-    return St().knownRefs.count(ref) != 0;
+    return !St().recording || St().knownRefs.count(ref) != 0;
 }
 
 bool KnownRecord(DNSRecordRef record)
@@ -378,7 +387,8 @@ DNSRecordRef NewRecord(DNSServiceRef owner, DNSServiceRegisterRecordReply callba
 void Retire(DNSServiceRef ref)
 {
     SocketPairClose(&ref->socket);
-    ref->replies.clear();
+    /* A retired reference is kept for ever: it keeps no queue storage. */
+    std::deque<Reply>().swap(ref->replies);
     ref->live = false;
     for (DNSRecordRef record : St().records)
         if (record->owner == ref)
@@ -681,14 +691,17 @@ DNSServiceErrorType DNSSD_CALL DNSServiceProcessResult(DNSServiceRef sdRef)
     if (Override(fn, &result))
         return (DNSServiceErrorType)result;
 
-    SocketConsume(&ref->socket);
-    /* The reply leaves the queue before the callback runs: a callback that
-     * deallocates the reference clears the queue, not this copy. */
-    Reply reply = std::move(ref->replies.front());
-    ref->replies.pop_front();
-    ref->delivering = true;
-    Deliver(ref, reply);
-    ref->delivering = false;
+    /* Each reply leaves the queue before its callback runs: a callback that
+     * deallocates the reference clears the queue, not this copy, and ends
+     * the call. */
+    do {
+        SocketConsume(&ref->socket);
+        Reply reply = std::move(ref->replies.front());
+        ref->replies.pop_front();
+        ref->delivering = true;
+        Deliver(ref, reply);
+        ref->delivering = false;
+    } while (St().deliverAll && ref->live && !ref->replies.empty());
     return kDNSServiceErr_NoError;
 }
 SCRIPTED_SAME_TYPE(DNSServiceProcessResult);
@@ -1184,6 +1197,16 @@ void MoveSocket(DNSServiceRef ref, int target)
         Fatal("MoveSocket: %p is not a live reference", (void *)ref);
     if (!HasSocket(ref, "MoveSocket") || !SocketMoveReadEnd(&ref->socket, target))
         Fatal("MoveSocket: cannot move the socket of %p to %d", (void *)ref, target);
+}
+
+void SetRecording(bool on)
+{
+    St().recording = on;
+}
+
+void DeliverAllInOneCall()
+{
+    St().deliverAll = true;
 }
 
 void BreakConnection(DNSServiceRef ref, DNSServiceErrorType code)

@@ -42,6 +42,11 @@ struct Call {
     bool IsNull(const std::string &name) const { return Get(name).isNull; }
 };
 
+/* Recording off: calls are neither recorded nor their references looked up
+ * among those handed out (each is trusted to be one), so that a benchmark
+ * times the code under test, not this library.  On by default. */
+void SetRecording(bool on);
+
 /* Every call so far, in order; or only those of one function. */
 std::vector<Call> Calls();
 std::vector<Call> Calls(const std::string &function);
@@ -81,6 +86,11 @@ void QueueRegisterReply(DNSServiceRef ref, DNSServiceFlags flags, DNSServiceErro
 void QueueRecordReply(DNSServiceRef connection, DNSRecordRef record, DNSServiceFlags flags,
                       DNSServiceErrorType error);
 int QueuedReplies(DNSServiceRef ref);
+
+/* From now on one DNSServiceProcessResult delivers every reply waiting for
+ * its reference, as Apple's client library does with what it has read,
+ * instead of one. */
+void DeliverAllInOneCall();
 
 /* The daemon behind ref goes away, as Apple's client library then behaves:
  * ref's socket stays readable for ever, the next DNSServiceProcessResult
