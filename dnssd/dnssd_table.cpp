@@ -3,6 +3,7 @@
 #include "../platform/platform.h"
 
 DnsSdTable gDnsSd;
+bool gDnsSdRepliesThroughThread;
 
 void LoadDnsSdLibrary(void)
 {
@@ -14,7 +15,7 @@ void LoadDnsSdLibrary(void)
     gDnsSd.name = reinterpret_cast<name##Fn>(PlatformLookupSymbol(library, #name));
     DNSSD_ENTRIES(DNSSD_LOOKUP)
 #undef DNSSD_LOOKUP
-    PlatformPrepareDnsSdLibrary(library);
+    gDnsSdRepliesThroughThread = PlatformPrepareDnsSdLibrary(library);
 }
 
 bool DnsSdAvailable(void)

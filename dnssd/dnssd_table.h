@@ -44,6 +44,10 @@ typedef struct DnsSdTable {
 
 extern DnsSdTable gDnsSd;
 
+/* The loaded library hands replies over from a thread of its own (see
+ * PlatformPrepareDnsSdLibrary). */
+extern bool gDnsSdRepliesThroughThread;
+
 /* Loads the library once and fills the table; without a library the table
  * stays empty and nothing is reported. */
 void LoadDnsSdLibrary(void);

@@ -4,9 +4,13 @@
 #include "dnssd_table.h"
 #include "service_polling.h"
 
-/* How long one tick may go on serving records that keep delivering, beyond
- * its first pass: short enough for the host's UI never to notice. */
-enum { kTickBudgetMicroseconds = 4000 };
+/* How long a tick may go on serving records that keep delivering once its
+ * first pass (every open record once) is done: it stops asking for more
+ * this long after it began, short enough for the host's UI never to notice.
+ * And how long, at most, a library's own thread is given to hand over what
+ * it already has. */
+static const uint64_t kTickBudgetMicroseconds = 4000;
+static const uint64_t kThreadWaitMicroseconds = 1000;
 
 /*
  * A reply callback runs the host program's handler inside the walk, and the
@@ -87,16 +91,16 @@ void RemoveFromPollList(ServiceRecord *record)
         UnlinkClearedNodes();
 }
 
-DNSServiceErrorType PollService(ServiceRecord *record, bool *served)
+DNSServiceErrorType PollService(ServiceRecord *record, int *servedSocket)
 {
-    *served = false;
+    *servedSocket = -1;
     DNSServiceRef ref = record->Handle;
     if (!ref || !gDnsSd.DNSServiceRefSockFD || !gDnsSd.DNSServiceProcessResult)
         return kDNSServiceErr_NoError;
     int socket = gDnsSd.DNSServiceRefSockFD(ref);
     if (socket < 0 || PlatformSocketReadable(socket) <= 0)
         return kDNSServiceErr_NoError;
-    *served = true;
+    *servedSocket = socket;
     /* The reply may close the record or free it with its instance. */
     DnsSdCallGuard guard;
     return gDnsSd.DNSServiceProcessResult(ref);
@@ -118,51 +122,72 @@ static void EndOperation(PollNode *node, DNSServiceErrorType code)
         ended(instance, code);
 }
 
+/* The sockets a pass served, for the library's thread to be waited on. */
+enum { kMaxServedSockets = 64 };
+typedef struct ServedSockets {
+    int sockets[kMaxServedSockets];
+    size_t count;
+} ServedSockets;
+
 /* One pass over the list.  The first pass of a tick (previous 0) visits
- * every open record; a later one only those its previous pass served.  Pass
- * numbers are unique across nested walks.  True when a reply was
- * processed. */
-static bool WalkOnce(unsigned long pass, unsigned long previous)
+ * every open record; a later one only those its previous pass served, and
+ * only until the deadline.  Pass numbers are unique across nested walks.
+ * True when a reply was processed. */
+static bool WalkOnce(unsigned long pass, unsigned long previous, uint64_t deadline, ServedSockets *served)
 {
-    bool any = false;
+    served->count = 0;
     for (PollNode *node = gHead; node; node = node->next) {
         if (!node->record || node->processing || (previous && node->servedPass != previous))
             continue;
+        if (previous && PlatformMonotonicMicroseconds() >= deadline)
+            break;
         node->processing = true;
-        bool served;
-        DNSServiceErrorType result = PollService(node->record, &served);
+        int socket;
+        DNSServiceErrorType result = PollService(node->record, &socket);
         node->processing = false;
-        if (!served)
+        if (socket < 0)
             continue;
-        any = true;
+        if (served->count < kMaxServedSockets)
+            served->sockets[served->count++] = socket;
         node->servedPass = pass;
         if (result != kDNSServiceErr_NoError && node->record)
             EndOperation(node, result);
     }
-    return any;
+    return served->count > 0;
 }
 
 /*
  * Apple's client library processes every reply already waiting in one call.
  * Avahi's compatibility library processes what one wake-up of its helper
  * thread brought and then has the thread look again: the socket of a record
- * just served may be readable again at once, and waiting for the next tick
- * would deliver a burst at one wake-up per 50 ms.  So records served in a
- * pass are looked at again, for as long as they keep delivering and the
- * tick's budget lasts; a library that delivers everything at once is called
- * once per tick, as before.
+ * just served becomes readable again a moment later when more is waiting,
+ * and leaving that to the next tick would deliver a burst at one wake-up per
+ * 50 ms.  So records served in a pass are looked at again, for as long as
+ * they keep delivering and the tick's budget lasts; with a library that
+ * hands replies over from its own thread, the next look first gives that
+ * thread a moment.  A library that delivers everything at once is called
+ * once per tick, and never waited for.
  */
 void PollTimerProc(void)
 {
     gTicks++;
     gWalkDepth++;
     uint64_t deadline = PlatformMonotonicMicroseconds() + kTickBudgetMicroseconds;
+    ServedSockets served;
     unsigned long pass = ++gPasses;
-    bool served = WalkOnce(pass, 0);
-    while (served && PlatformMonotonicMicroseconds() < deadline) {
+    bool any = WalkOnce(pass, 0, deadline, &served);
+    for (;;) {
+        uint64_t now = PlatformMonotonicMicroseconds();
+        if (!any || now >= deadline)
+            break;
+        if (gDnsSdRepliesThroughThread) {
+            uint64_t left = deadline - now;
+            PlatformWaitReadable(served.sockets, served.count,
+                                 (unsigned)(left < kThreadWaitMicroseconds ? left : kThreadWaitMicroseconds));
+        }
         unsigned long previous = pass;
         pass = ++gPasses;
-        served = WalkOnce(pass, previous);
+        any = WalkOnce(pass, previous, deadline, &served);
     }
     if (--gWalkDepth == 0 && gHasCleared)
         UnlinkClearedNodes();

@@ -29,9 +29,9 @@ void RemoveFromPollList(ServiceRecord *record);
 void PollTimerProc(void);
 
 /* Lets the library process the record's waiting replies, if its socket has
- * any; served says whether it was asked to.  The library's result: 0 also
- * when nothing was waiting. */
-DNSServiceErrorType PollService(ServiceRecord *record, bool *served);
+ * any; servedSocket is that socket, or -1 when nothing was waiting.  The
+ * library's result: 0 also when nothing was waiting. */
+DNSServiceErrorType PollService(ServiceRecord *record, int *servedSocket);
 
 /* For the runtime's own tests: nodes held, and ticks so far. */
 size_t PollListLength(void);

@@ -22,8 +22,11 @@ void *PlatformLoadLibrary(const char *fileName);
 PlatformSymbol PlatformLookupSymbol(void *library, const char *name);
 
 /* Whatever the loaded DNS-SD library needs before its first reference is
- * made. */
-void PlatformPrepareDnsSdLibrary(void *library);
+ * made.  True when the library hands each reference's replies over from a
+ * thread of its own in this process, one wake-up of that thread per
+ * DNSServiceProcessResult: a reference just served may become readable again
+ * a moment later without anything new from the daemon. */
+bool PlatformPrepareDnsSdLibrary(void *library);
 
 /* Brackets a call into the DNS-SD library that may write to its daemon's
  * socket: a daemon that went away must not end the host's process with a
@@ -46,6 +49,9 @@ uint64_t PlatformMonotonicMicroseconds(void);
 /* 1 when the socket has data to read now, 0 when not, -1 on error.  Never
  * waits. */
 int PlatformSocketReadable(int socket);
+/* Waits at most timeoutMicroseconds for any of the sockets to have data to
+ * read; returns at once when one has. */
+void PlatformWaitReadable(const int *sockets, size_t count, unsigned timeoutMicroseconds);
 
 void *PlatformAllocZeroed(size_t size);
 void PlatformFree(void *block);

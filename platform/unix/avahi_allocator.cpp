@@ -55,9 +55,10 @@ const AvahiAllocator kZeroFillingAllocator = {ZeroedMalloc, LibcFree, LibcReallo
 
 }  // namespace
 
-void InstallZeroFillingAvahiAllocator(void *library)
+bool InstallZeroFillingAvahiAllocator(void *library)
 {
     void *entry = dlsym(library, "avahi_set_allocator");
     if (entry)
         reinterpret_cast<AvahiSetAllocatorFn>(entry)(&kZeroFillingAllocator);
+    return entry != nullptr;
 }

@@ -24,9 +24,12 @@ PlatformSymbol PlatformLookupSymbol(void *library, const char *name)
     return reinterpret_cast<PlatformSymbol>(dlsym(library, name));
 }
 
-void PlatformPrepareDnsSdLibrary(void *library)
+/* Avahi's compatibility library gives each reference a thread that polls
+ * the D-Bus connection and signals the reference's socket; Apple's client
+ * library reads the daemon's socket itself. */
+bool PlatformPrepareDnsSdLibrary(void *library)
 {
-    InstallZeroFillingAvahiAllocator(library);
+    return InstallZeroFillingAvahiAllocator(library);
 }
 
 /* A client library that writes to its daemon's closed socket raises SIGPIPE,
@@ -100,6 +103,17 @@ int PlatformSocketReadable(int socket)
     if (ready < 0 || (entry.revents & POLLNVAL))
         return -1;
     return ready > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0;
+}
+
+void PlatformWaitReadable(const int *sockets, size_t count, unsigned timeoutMicroseconds)
+{
+    enum { kMaxSockets = 64 };
+    struct pollfd entries[kMaxSockets];
+    nfds_t used = 0;
+    for (size_t i = 0; i < count && used < kMaxSockets; i++)
+        entries[used++] = {sockets[i], POLLIN, 0};
+    const struct timespec timeout = {0, (long)timeoutMicroseconds * 1000};
+    ppoll(entries, used, &timeout, nullptr);
 }
 
 void *PlatformAllocZeroed(size_t size)

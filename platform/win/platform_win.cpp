@@ -24,8 +24,10 @@ PlatformSymbol PlatformLookupSymbol(void *library, const char *name)
     return reinterpret_cast<PlatformSymbol>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
-void PlatformPrepareDnsSdLibrary(void *)
+/* Apple's library for Windows reads the daemon's socket itself. */
+bool PlatformPrepareDnsSdLibrary(void *)
 {
+    return false;
 }
 
 /* Winsock raises no signal on a closed connection: a send fails instead. */
@@ -88,6 +90,16 @@ int PlatformSocketReadable(int socket)
     if (ready == SOCKET_ERROR)
         return -1;
     return ready > 0 && FD_ISSET(static_cast<SOCKET>(socket), &readable) ? 1 : 0;
+}
+
+void PlatformWaitReadable(const int *sockets, size_t count, unsigned timeoutMicroseconds)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (size_t i = 0; i < count && i < FD_SETSIZE; i++)
+        FD_SET(static_cast<SOCKET>(sockets[i]), &readable);
+    struct timeval timeout = {0, (long)timeoutMicroseconds};
+    select(0, &readable, nullptr, nullptr, &timeout);
 }
 
 void *PlatformAllocZeroed(size_t size)
