@@ -5,6 +5,7 @@
 #   dnssd-netns.sh start DIR [single|pair]   start the daemons; state lives in DIR
 #   dnssd-netns.sh env DIR [a|b]             print the environment a client needs
 #   dnssd-netns.sh stop-daemon DIR [a|b]     stop one avahi-daemon (its bus stays)
+#   dnssd-netns.sh kill-daemon DIR [a|b]     the same with SIGKILL, as when it crashes
 #   dnssd-netns.sh start-daemon DIR [a|b]    start it again
 #   dnssd-netns.sh stop DIR                  stop everything started, remove the namespaces
 #
@@ -19,7 +20,7 @@ die() { echo "dnssd-netns: $*" >&2; exit 1; }
 
 [ "$(id -u)" = 0 ] || die "needs root"
 cmd=${1:-}; dir=${2:-}
-[ -n "$cmd" ] && [ -n "$dir" ] || die "usage: $0 start|stop|env|stop-daemon|start-daemon DIR [...]"
+[ -n "$cmd" ] && [ -n "$dir" ] || die "usage: $0 start|stop|env|stop-daemon|kill-daemon|start-daemon DIR [...]"
 
 # Namespace names carry our own process-unique tag, kept in DIR.
 tag() { cat "$dir/tag"; }
@@ -86,6 +87,8 @@ EOF
   # Its own /run/avahi-daemon (pid file, socket): a tmpfs in the private
   # mount namespace that "ip netns exec" gives each command.
   mkdir -p /run/avahi-daemon
+  # A restarted daemon must not be taken as started on the last one's line.
+  : >"$dir/$h/avahi.log"
   DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/$h/bus.sock" \
     ip netns exec "$(ns "$h")" sh -c 'mount -t tmpfs zrkdnssd /run/avahi-daemon && exec avahi-daemon \
       --no-drop-root --no-chroot --no-rlimits --no-proc-title -f "$1"' avahi "$dir/$h/avahi.conf" \
@@ -102,10 +105,10 @@ daemon_on_bus() { # host
     grep -q "boolean true"
 }
 
-stop_pid() { # pid file
+stop_pid() { # pid file [signal]
   if alive "$1"; then
     pid=$(cat "$1")
-    kill "$pid" 2>/dev/null || true
+    kill -s "${2:-TERM}" "$pid" 2>/dev/null || true
     i=0
     while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
     kill -9 "$pid" 2>/dev/null || true
@@ -150,6 +153,9 @@ env)
   ;;
 stop-daemon)
   stop_pid "$dir/${3:-a}/avahi.pid"
+  ;;
+kill-daemon)
+  stop_pid "$dir/${3:-a}/avahi.pid" KILL
   ;;
 start-daemon)
   start_daemon "${3:-a}"
