@@ -2,7 +2,7 @@
 # Private DNS-SD daemons, each in a network namespace of our own, so that no
 # multicast packet ever reaches the machine's own network.
 #
-#   dnssd-netns.sh start DIR [single|pair]   start the daemons; state lives in DIR
+#   dnssd-netns.sh start DIR [single|pair|wide]  start the daemons; state lives in DIR
 #   dnssd-netns.sh env DIR [a|b]             print the environment a client needs
 #   dnssd-netns.sh stop-daemon DIR [a|b]     stop one avahi-daemon (its bus stays)
 #   dnssd-netns.sh kill-daemon DIR [a|b]     the same with SIGKILL, as when it crashes
@@ -12,11 +12,16 @@
 # single: one namespace holding only loopback (multicast on), with a private
 # D-Bus system bus and avahi-daemon.  pair: two namespaces joined by a veth
 # pair, each with its own bus, daemon, host name and /run/avahi-daemon.
+# wide: single, plus a unicast DNS server for zrk.test (scripts/dns-server.sh,
+# state in DIR/dns) on the namespace's 127.0.0.1; the daemon browses by
+# unicast DNS (enable-wide-area) through that server alone, and takes zrk.test
+# as a browse domain, both from a resolv.conf of its own.
 # Clients reach a daemon through its bus socket (DBUS_SYSTEM_BUS_ADDRESS), a
 # file path that works from any namespace.
 set -eu
 
 die() { echo "dnssd-netns: $*" >&2; exit 1; }
+scripts=$(cd "$(dirname "$0")" && pwd)
 
 [ "$(id -u)" = 0 ] || die "needs root"
 cmd=${1:-}; dir=${2:-}
@@ -65,6 +70,13 @@ start_daemon() { # host
   h=$1
   iface=lo
   [ "$(cat "$dir/mode")" = pair ] && iface=veth-$h
+  wide_area=no; resolv=""
+  if [ "$(cat "$dir/mode")" = wide ]; then
+    # Only our own DNS server: this file is mounted over /etc/resolv.conf in
+    # the daemon's private mount namespace, never over the machine's.
+    wide_area=yes; resolv=$dir/$h/resolv.conf
+    printf 'nameserver 127.0.0.1\nsearch zrk.test\n' >"$resolv"
+  fi
   cat >"$dir/$h/avahi.conf" <<EOF
 [server]
 host-name=zrk-$h
@@ -75,7 +87,7 @@ allow-interfaces=$iface
 enable-dbus=yes
 ratelimit-interval-usec=0
 [wide-area]
-enable-wide-area=no
+enable-wide-area=$wide_area
 [publish]
 publish-addresses=yes
 publish-hinfo=no
@@ -90,8 +102,9 @@ EOF
   # A restarted daemon must not be taken as started on the last one's line.
   : >"$dir/$h/avahi.log"
   DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/$h/bus.sock" \
-    ip netns exec "$(ns "$h")" sh -c 'mount -t tmpfs zrkdnssd /run/avahi-daemon && exec avahi-daemon \
-      --no-drop-root --no-chroot --no-rlimits --no-proc-title -f "$1"' avahi "$dir/$h/avahi.conf" \
+    ip netns exec "$(ns "$h")" sh -c 'mount -t tmpfs zrkdnssd /run/avahi-daemon &&
+      { [ -z "$2" ] || mount --bind "$2" /etc/resolv.conf; } && exec avahi-daemon \
+      --no-drop-root --no-chroot --no-rlimits --no-proc-title -f "$1"' avahi "$dir/$h/avahi.conf" "$resolv" \
     >"$dir/$h/avahi.log" 2>&1 &
   echo $! >"$dir/$h/avahi.pid"
   wait_for "daemon" grep -q "Server startup complete" "$dir/$h/avahi.log" || die "avahi-daemon of $h did not start"
@@ -121,7 +134,7 @@ hosts() { if [ "$(cat "$dir/mode")" = pair ]; then echo a b; else echo a; fi; }
 case $cmd in
 start)
   mode=${3:-single}
-  [ "$mode" = single ] || [ "$mode" = pair ] || die "mode is single or pair"
+  [ "$mode" = single ] || [ "$mode" = pair ] || [ "$mode" = wide ] || die "mode is single, pair or wide"
   mkdir -p "$dir"
   [ ! -f "$dir/tag" ] || die "$dir is in use; stop it first"
   echo $$ >"$dir/tag"
@@ -141,6 +154,7 @@ start)
     ip -n "$(ns a)" link set veth-a multicast on up
     ip -n "$(ns b)" link set veth-b multicast on up
   fi
+  [ "$mode" != wide ] || sh "$scripts/dns-server.sh" start "$dir/dns" "$(ns a)"
   for h in $(hosts); do
     start_bus "$h"
     start_daemon "$h"
@@ -166,10 +180,11 @@ stop)
     stop_pid "$dir/$h/avahi.pid"
     stop_pid "$dir/$h/bus.pid"
   done
+  [ ! -d "$dir/dns" ] || sh "$scripts/dns-server.sh" stop "$dir/dns"
   if [ -f "$dir/namespaces" ]; then
     while read -r n; do ip netns del "$n" 2>/dev/null || true; done <"$dir/namespaces"
   fi
-  rm -rf "${dir:?}/a" "${dir:?}/b" "$dir/tag" "$dir/mode" "$dir/namespaces"
+  rm -rf "${dir:?}/a" "${dir:?}/b" "${dir:?}/dns" "$dir/tag" "$dir/mode" "$dir/namespaces"
   ;;
 *)
   die "unknown command $cmd"

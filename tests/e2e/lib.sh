@@ -7,7 +7,7 @@ export AVAHI_COMPAT_NOWARN=1
 work=$(mktemp -d /tmp/zrk-e2e.XXXXXX)
 pids=""
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
 
 cleanup() {
   status=$?
