@@ -8,6 +8,7 @@
 
 #include "../platform/platform.h"
 #include "call_shapes.h"
+#include "loader_error.h"
 #include "message_loop.h"
 
 namespace hostsim {
@@ -247,7 +248,8 @@ bool Host::LoadPlugin(const std::string &path)
 {
     void *library = PlatformLoadLibrary(path.c_str());
     if (!library) {
-        Fail("cannot load the plug-in " + path);
+        std::string reason = LoaderError();
+        Fail("cannot load the plug-in " + path + (reason.empty() ? "" : ": " + reason));
         return false;
     }
     auto entry = reinterpret_cast<HostPluginMain>(PlatformLookupSymbol(library, "REALPluginMain"));
@@ -511,6 +513,12 @@ Host::StringBlock *Host::LiveString(HostString string, const char *what)
     return found->second;
 }
 
+/* A released string is remembered, emptied, among the most recently
+ * released ones, so that a later use of it is reported as a use after
+ * release; past that it is forgotten, so that a host that runs for days does
+ * not grow with every string it ever made.  A use of a forgotten string still
+ * fails, as something that is not a host string (unless a new string has
+ * taken its address by then). */
 void Host::ReleaseString(StringBlock *block)
 {
     block->released = true;
@@ -518,6 +526,13 @@ void Host::ReleaseString(StringBlock *block)
     block->storage = nullptr;
     block->header.bytes = nullptr; /* a later read faults at once */
     block->header.length = 0;
+    released_.push_back(block);
+    if (released_.size() > kReleasedStringsKept) {
+        StringBlock *oldest = released_.front();
+        released_.pop_front();
+        strings_.erase(&oldest->header);
+        delete oldest;
+    }
 }
 
 Value Host::TakeString(HostString string, bool fromResult)
@@ -594,7 +609,7 @@ Value Host::Invoke(const MethodInfo &method, HostObject object, std::vector<Valu
         return Value{};
     }
     std::vector<Raw> raw;
-    std::vector<StringBlock *> made;
+    std::vector<HostString> made;
     if (object)
         raw.push_back(ToRaw(object));
     for (size_t i = 0; i < arguments.size(); i++) {
@@ -604,8 +619,8 @@ Value Host::Invoke(const MethodInfo &method, HostObject object, std::vector<Valu
             Fail("'" + declaration + "': argument " + std::to_string(i + 1) + " (" +
                  signature.parameters[i].name + ") is " + TypeName(argument.type) + ", declared " +
                  TypeName(declared));
-            for (StringBlock *block : made)
-                ReleaseString(block);
+            for (HostString string : made)
+                ReleaseString(strings_.at(string));
             return Value{};
         }
         Raw r{};
@@ -615,17 +630,20 @@ Value Host::Invoke(const MethodInfo &method, HostObject object, std::vector<Valu
             r.boolean = argument.boolean;
         } else if (argument.text) {
             r.string = MakeString(argument.text->data(), (HostInteger)argument.text->size(), false);
-            made.push_back(strings_[r.string]);
+            made.push_back(r.string);
         }
         raw.push_back(r);
     }
     Invoker invoker = Invokers().at(ShapeKey(signature, object != nullptr));
     Raw result = invoker(method.record->routine, raw.data());
-    for (StringBlock *block : made)
-        if (!block->released)
-            ReleaseString(block);
+    /* Looked up anew: one the plug-in released may have been forgotten. */
+    for (HostString string : made) {
+        auto found = strings_.find(string);
+        if (found != strings_.end() && !found->second->released)
+            ReleaseString(found->second);
         else
             Fail("'" + declaration + "' released a string argument it did not own");
+    }
     switch (signature.result) {
     case Type::Void: return Value{};
     case Type::Integer: return Value::Int(result.integer);

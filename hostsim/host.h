@@ -9,12 +9,14 @@
 #ifndef HOSTSIM_HOST_H
 #define HOSTSIM_HOST_H
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "../host/host_sdk.h"
@@ -118,6 +120,9 @@ public:
      * results, and holds not yet released. */
     int OpenPluginStrings() const;
     int OpenLocks() const;
+    /* Strings the host still knows: the live ones and the recently released
+     * ones it remembers. */
+    size_t KnownStrings() const { return strings_.size(); }
     /* Reports leaks as failures. */
     void CheckBalanced();
 
@@ -162,7 +167,12 @@ private:
     std::map<std::pair<std::string, int>, HostInteger> slotEvents_;
     std::map<HostObject, Instance *> instances_;
     std::map<std::pair<HostObject, HostInteger>, EventHandler> handlers_;
-    std::map<HostString, StringBlock *> strings_;
+    /* Live strings and the most recently released ones, which stay known
+     * so that a use after release is caught; released_ holds the latter,
+     * oldest first. */
+    static constexpr size_t kReleasedStringsKept = 4096;
+    std::unordered_map<HostString, StringBlock *> strings_;
+    std::deque<StringBlock *> released_;
 };
 
 }  // namespace hostsim

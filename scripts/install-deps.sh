@@ -5,7 +5,8 @@
 set -eu
 packages="g++ cmake ninja-build pkg-config binutils python3 libglib2.0-dev libgtest-dev libcli11-dev
   libavahi-compat-libdnssd1 libavahi-compat-libdnssd-dev
-  avahi-daemon avahi-utils dbus-daemon dbus-bin iproute2 bind9"
+  avahi-daemon avahi-utils dbus-daemon dbus-bin iproute2 bind9
+  clang libclang-rt-14-dev llvm"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -12,7 +12,8 @@ wait_line browse 'Add  flags=0x[0-9a-f]* if=[0-9]*  local.  _zrke2epub._tcp.  zr
 fg a 8 "$TOOL" --timeout 3 resolve "zrk publish test" _zrke2epub._tcp local. >"$work/resolve.log" 2>&1 || true
 grep -q 'can be reached at zrk-a.local.:6001 ' "$work/resolve.log" || fail "resolve: $(cat "$work/resolve.log")"
 grep -q 'TXT ' "$work/resolve.log" || fail "resolve gave no TXT"
-for item in 'k=v' 'flag' 'path=/a b'; do
+# One line, items escaped: the space inside an item is \032.
+for item in 'k=v' 'flag' 'path=/a\\032b'; do
   grep 'TXT ' "$work/resolve.log" | grep -q -- "$item" || fail "TXT lacks $item: $(grep TXT "$work/resolve.log")"
 done
 

@@ -4,7 +4,14 @@ start_stack single
 
 bg a reg "$TOOL" --timeout 4 register "zrk extra record" _zrke2eadd._tcp 5004 --add-record 16 hex:03613d31
 wait_line reg 'Added record of type 16\|AddRecord failed: kError'
-wait_bg reg || fail "register exited $?"
+# A refused AddRecord ends the run as a failure.
+status=0
+wait_bg reg || status=$?
+if grep -q 'AddRecord failed' "$work/reg.log"; then
+  [ $status -eq 1 ] || fail "register exited $status after a refused AddRecord"
+else
+  [ $status -eq 0 ] || fail "register exited $status"
+fi
 
 if fg a 8 "$TOOL" --timeout 2 record zrk-record.local. A hex:7f000001 >"$work/record.log" 2>&1; then
   grep -q 'Record registered' "$work/record.log" || fail "record: $(cat "$work/record.log")"
