@@ -1,8 +1,7 @@
 # The same Windows build for 64-bit Windows, with Debian's mingw-w64
 # compilers (-posix thread model, as GoogleTest needs).  The plug-in shipped
-# for the host is the 32-bit one (mingw-w64-i686.cmake); this build runs the
-# Windows tests on a machine whose kernel runs no 32-bit code, where Wine can
-# start only 64-bit programs.
+# for the host is the 32-bit one (mingw-w64-i686.cmake); this one is a second
+# target whose suite runs under 64-bit Wine beside the 32-bit suite.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

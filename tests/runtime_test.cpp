@@ -96,8 +96,9 @@ TEST_F(Runtime, TicksOnlyWhileTheMessageLoopRuns)
 }
 
 /* A library that processes one reply per call (Avahi's, one wake-up of its
- * thread per call) has every record that is readable again served again in
- * the same tick, round by round in start order. */
+ * thread per call) has every record that is readable again served again,
+ * round by round in start order: in the same tick while its time lasts, or
+ * else in the next, whose first round keeps that order. */
 TEST_F(Runtime, ServesWaitingRepliesInRoundsInStartOrder)
 {
     Start();
@@ -107,10 +108,9 @@ TEST_F(Runtime, ServesWaitingRepliesInRoundsInStartOrder)
         Queue(object, "2");
     }
     Queue(b, "3");
-    ASSERT_TRUE(Tick());
+    ASSERT_TRUE(host->RunUntil([&] { return log.size() >= 7; }, 2000));
+    host->RunFor(150);
     EXPECT_EQ(log, (std::vector<std::string>{"a:1", "b:1", "c:1", "a:2", "b:2", "c:2", "b:3"}));
-    ASSERT_TRUE(Tick());
-    EXPECT_EQ(log.size(), 7u);
     EXPECT_EQ(scripted::CallCount("DNSServiceProcessResult"), 7);
     for (HostObject object : {a, b, c})
         host->Release(object);
@@ -163,12 +163,13 @@ TEST_F(Runtime, TheTimerRunsOnlyWhileAnOperationIsOpen)
 }
 
 /* What a handler of the first operation does inside the walk, and what the
- * rest of that walk and the next one must then deliver. */
+ * rest of that tick and the ticks after must then deliver, in this order.
+ * Where the tick's time runs out (a slow handler) a round goes on in the
+ * next tick, whose first round visits the same records in the same order. */
 struct WalkCase {
     const char *name;
     std::function<void(Runtime &, HostObject self, HostObject later)> action;
-    std::vector<std::string> firstTick;
-    std::vector<std::string> later; /* in the ticks after */
+    std::vector<std::string> delivered;
 };
 
 class RuntimeWalk : public Runtime, public ::testing::WithParamInterface<int> {};
@@ -185,26 +186,26 @@ TEST_P(RuntimeWalk, StaysSoundWhateverTheHandlerDoes)
     HostObject started = nullptr;
     const WalkCase cases[] = {
         {"closes its own", [](Runtime &t, HostObject self, HostObject) { t.host->Call(self, "Close"); },
-         {"a:1", "b:1", "c:1", "b:2", "c:2"}, {}},
+         {"a:1", "b:1", "c:1", "b:2", "c:2"}},
         {"closes a later one", [](Runtime &t, HostObject, HostObject later) { t.host->Call(later, "Close"); },
-         {"a:1", "b:1", "a:2", "b:2"}, {}},
+         {"a:1", "b:1", "a:2", "b:2"}},
         {"lets its instance go",
          [&released](Runtime &t, HostObject self, HostObject) {
              t.host->Release(self);
              released = true;
          },
-         {"a:1", "b:1", "c:1", "b:2", "c:2"}, {}},
+         {"a:1", "b:1", "c:1", "b:2", "c:2"}},
         {"restarts itself",
          [](Runtime &t, HostObject self, HostObject) {
              EXPECT_TRUE(t.host->Call(self, "Browse", {Int(0), Str("_test._tcp"), Nil()}).boolean);
          },
-         {"a:1", "b:1", "c:1", "b:2", "c:2"}, {}},
+         {"a:1", "b:1", "c:1", "b:2", "c:2"}},
         {"starts a new operation",
          [&started](Runtime &t, HostObject, HostObject) {
              started = t.StartBrowse("d");
              t.Queue(started, "1");
          },
-         {"a:1", "b:1", "c:1", "d:1", "a:2", "b:2", "c:2"}, {}},
+         {"a:1", "b:1", "c:1", "d:1", "a:2", "b:2", "c:2"}},
     };
     const WalkCase &walk = cases[GetParam()];
     SCOPED_TRACE(walk.name);
@@ -216,10 +217,8 @@ TEST_P(RuntimeWalk, StaysSoundWhateverTheHandlerDoes)
         }
     };
     ASSERT_TRUE(Tick());
-    EXPECT_EQ(log, walk.firstTick);
-    log.clear();
     host->RunFor(150);
-    EXPECT_EQ(log, walk.later);
+    EXPECT_EQ(log, walk.delivered);
     if (!released)
         host->Release(a);
     EXPECT_FALSE(host->Alive(a));
@@ -283,7 +282,7 @@ TEST_F(Runtime, NestedLoopInAHandlerServesOthersButNeverReentersItsOwn)
             return;
         nested = true;
         /* As a modal dialog would: a message loop of its own, with ticks. */
-        host->RunUntil([&] { return log.size() >= 3; }, 2000);
+        host->RunUntil([&] { return log.size() >= 4; }, 2000);
         log.push_back("dialog closed");
     };
     ASSERT_TRUE(Tick());
