@@ -97,8 +97,10 @@ TEST_F(Runtime, TicksOnlyWhileTheMessageLoopRuns)
 
 /* A library that processes one reply per call (Avahi's, one wake-up of its
  * thread per call) has every record that is readable again served again,
- * round by round in start order: in the same tick while its time lasts, or
- * else in the next, whose first round keeps that order. */
+ * round by round in start order, in the same tick while its time lasts and
+ * in the next ones after.  The first round always visits every record; where
+ * a later round is cut short depends on the machine's speed, so only each
+ * operation's own order is fixed after it. */
 TEST_F(Runtime, ServesWaitingRepliesInRoundsInStartOrder)
 {
     Start();
@@ -110,7 +112,12 @@ TEST_F(Runtime, ServesWaitingRepliesInRoundsInStartOrder)
     Queue(b, "3");
     ASSERT_TRUE(host->RunUntil([&] { return log.size() >= 7; }, 2000));
     host->RunFor(150);
-    EXPECT_EQ(log, (std::vector<std::string>{"a:1", "b:1", "c:1", "a:2", "b:2", "c:2", "b:3"}));
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 3), (std::vector<std::string>{"a:1", "b:1", "c:1"}));
+    std::map<char, std::string> each;
+    for (const std::string &entry : log)
+        each[entry[0]] += entry.substr(2);
+    EXPECT_EQ(each, (std::map<char, std::string>{{'a', "12"}, {'b', "123"}, {'c', "12"}}));
     EXPECT_EQ(scripted::CallCount("DNSServiceProcessResult"), 7);
     for (HostObject object : {a, b, c})
         host->Release(object);
