@@ -15,4 +15,5 @@ run() {
 run build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build-sanitize -DZRK_SANITIZE=ON
+sh "$top/scripts/fuzz.sh"
 sh "$top/scripts/test-windows.sh"
