@@ -1,6 +1,7 @@
 #include "declaration.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
 namespace hostsim {
@@ -158,8 +159,11 @@ std::optional<ConstantValue> ParseConstant(const std::string &text, std::string 
         digits = rest.substr(2);
     }
     char *end = nullptr;
+    errno = 0;
     constant.value = std::strtoll(digits.c_str(), &end, base);
-    if (digits.empty() || *end != '\0' || (base == 16 && !std::isxdigit((unsigned char)digits[0]))) {
+    /* A value past 64 bits is refused, not read as the nearest one. */
+    if (digits.empty() || *end != '\0' || errno == ERANGE ||
+        (base == 16 && !std::isxdigit((unsigned char)digits[0]))) {
         error = "bad constant value '" + rest + "'";
         return std::nullopt;
     }
