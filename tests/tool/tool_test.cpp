@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -247,13 +248,14 @@ const Browsed kBrowsed[] = {
 
 /* Queues every reply once the browse runs, and ends the run with Ctrl-C
  * once they are all delivered. */
-void PlayBrowse()
+/* Once the tool has started its operation, queues its replies; once they
+ * are all delivered, ends the run as Ctrl-C would. */
+void PlayReplies(std::function<void(DNSServiceRef)> queue)
 {
-    EveryOnLoop(10, [queued = false]() mutable {
+    EveryOnLoop(10, [queue = std::move(queue), queued = false]() mutable {
         DNSServiceRef ref = scripted::LastRef();
         if (!queued) {
-            for (const Browsed &b : kBrowsed)
-                scripted::QueueBrowseReply(ref, b.add ? 2 : 0, b.interfaceIndex, 0, b.name, "_t._tcp.", "local.");
+            queue(ref);
             queued = true;
             return true;
         }
@@ -261,6 +263,14 @@ void PlayBrowse()
             return true;
         Interrupt();
         return false;
+    });
+}
+
+void PlayBrowse()
+{
+    PlayReplies([](DNSServiceRef ref) {
+        for (const Browsed &b : kBrowsed)
+            scripted::QueueBrowseReply(ref, b.add ? 2 : 0, b.interfaceIndex, 0, b.name, "_t._tcp.", "local.");
     });
 }
 
@@ -309,18 +319,7 @@ TEST_F(Tool, ParseableResolveGivesBackTheTxtBytesExactly)
     const char *fullname = "we\\059ird\\032name._t._tcp.local.";
     uint16_t port;
     std::memcpy(&port, NetworkPort(8080).data(), sizeof port);
-    EveryOnLoop(10, [&, queued = false]() mutable {
-        DNSServiceRef ref = scripted::LastRef();
-        if (!queued) {
-            scripted::QueueResolveReply(ref, 0, 4, 0, fullname, "h.local.", port, txt);
-            queued = true;
-            return true;
-        }
-        if (scripted::QueuedReplies(ref) > 0)
-            return true;
-        Interrupt();
-        return false;
-    });
+    PlayReplies([&](DNSServiceRef ref) { scripted::QueueResolveReply(ref, 0, 4, 0, fullname, "h.local.", port, txt); });
     Result result = RunTool({"-p", "--timeout", "30", "resolve", "we;ird name", "_t._tcp"});
     EXPECT_EQ(result.status, 0) << result.err;
     std::vector<std::string> lines = Lines(result.out);
